@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with AddressSanitizer and UBSan, runs the whole test suite.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$here"
+bash scripts/bootstrap.sh
+cmake -S . -B build-check -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCVI_SANITIZE=ON >/dev/null
+cmake --build build-check
+ctest --test-dir build-check --output-on-failure --no-tests=error -j "$(nproc)" "$@"

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <utility>
+
+namespace cvi::sim {
+
+// A source of time with timed callbacks. The loop simulator runs on one: virtual time in tests,
+// the real clock in the program.
+class Scheduler {
+public:
+    virtual ~Scheduler() = default;
+    virtual double now() const = 0;
+    // Runs fn at time t (or as soon as possible if t has passed). Returns a handle for cancel().
+    virtual std::uint64_t at(double t, std::function<void()> fn) = 0;
+    virtual void cancel(std::uint64_t handle) = 0;
+};
+
+// Simulated time: nothing happens until someone advances it; then every due callback runs in
+// time order (callbacks scheduled while advancing run too if they fall due).
+class VirtualClock : public Scheduler {
+public:
+    double now() const override { return now_; }
+    std::uint64_t at(double t, std::function<void()> fn) override;
+    void cancel(std::uint64_t handle) override;
+
+    std::optional<double> nextDue() const;
+    // Runs everything due up to t, then stands at t (never goes back).
+    void advanceTo(double t);
+    void advanceBy(double dt) { advanceTo(now_ + dt); }
+    // Runs callbacks already due at the current time.
+    void runDue() { advanceTo(now_); }
+    bool idle() const { return queue_.empty(); }
+
+private:
+    double now_ = 0.0;
+    std::uint64_t nextHandle_ = 1;
+    // Ordered by time, then by scheduling order.
+    std::map<std::pair<double, std::uint64_t>, std::function<void()>> queue_;
+    std::map<std::uint64_t, double> times_;
+};
+
+} // namespace cvi::sim

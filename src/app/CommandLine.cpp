@@ -1,0 +1,82 @@
+#include "CommandLine.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+namespace cvi {
+
+CommandLine CommandLine::parse(const QStringList& arguments) {
+    CommandLine cl;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QStringLiteral("--simulate")) {
+            cl.simulate = true;
+        } else if (a == QStringLiteral("--no-splash")) {
+            cl.noSplash = true;
+        } else if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {
+            cl.help = true;
+        } else if (a == QStringLiteral("--version")) {
+            cl.version = true;
+        } else if (a == QStringLiteral("--com") || a.startsWith(QStringLiteral("--com="))) {
+            QString spec;
+            if (a == QStringLiteral("--com")) {
+                if (i + 1 >= arguments.size()) {
+                    cl.error = QStringLiteral("--com needs N=DEVICE");
+                    return cl;
+                }
+                spec = arguments[++i];
+            } else {
+                spec = a.mid(6);
+            }
+            PortMap probe;
+            if (!probe.applyOverride(spec)) {
+                cl.error = QStringLiteral("--com expects N=DEVICE with N from 1 to 4, not \"%1\"").arg(spec);
+                return cl;
+            }
+            cl.comOverrides << spec;
+        } else if (a.startsWith(QStringLiteral("-platform")) || a.startsWith(QStringLiteral("-style"))) {
+            ++i; // Qt's own options, already taken by QApplication
+        } else {
+            cl.error = QStringLiteral("unknown option \"%1\"").arg(a);
+            return cl;
+        }
+    }
+    return cl;
+}
+
+PortMap CommandLine::portMap(const QProcessEnvironment& env) const {
+    PortMap map = PortMap::fromEnvironment(env);
+    for (const QString& spec : comOverrides) map.applyOverride(spec);
+    if (simulate) map.mapAllTo(PortMap::Simulated);
+    return map;
+}
+
+QString CommandLine::usage() {
+    return QStringLiteral(
+        "Usage: cvi [options]\n"
+        "Corvanel Interactive 1.2: configure, calibrate and read the instruments on a serial loop.\n\n"
+        "  --simulate          run on the built-in simulated loop (instruments 01, 02, 03 at 9600 baud)\n"
+        "  --com N=DEVICE      use DEVICE for \"COM N\" (N = 1..4), e.g. --com 1=/dev/ttyUSB0;\n"
+        "                      DEVICE \"sim\" is the built-in simulated loop\n"
+        "  --no-splash         start without the splash picture\n"
+        "  --help, --version\n\n"
+        "Environment: CVI_COM1..CVI_COM4 map the COM slots as --com does (the option wins).\n"
+        "Default devices: /dev/ttyS0../dev/ttyS3 on Linux, COM1..COM4 on Windows.\n");
+}
+
+QString chooseProgramFolder(const QString& executableFolder) {
+    const QFileInfo info(executableFolder);
+    if (info.isDir() && info.isWritable()) {
+        // isWritable() can be optimistic (read-only mounts); try it.
+        QTemporaryFile probe(QDir(executableFolder).filePath(QStringLiteral(".cvi-write-XXXXXX")));
+        if (probe.open()) return executableFolder;
+    }
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (folder.isEmpty()) folder = QDir::homePath() + QStringLiteral("/.corvanel-interactive");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+} // namespace cvi

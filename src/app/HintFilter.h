@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QEvent>
+#include <QObject>
+
+#include <functional>
+
+namespace cvi {
+
+// Calls `onHover` whenever the mouse enters or moves over the watched widget.
+class HintFilter : public QObject {
+    Q_OBJECT
+public:
+    HintFilter(QObject* parent, std::function<void()> onHover) : QObject(parent), onHover_(std::move(onHover)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove ||
+            event->type() == QEvent::HoverMove)
+            onHover_();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> onHover_;
+};
+
+} // namespace cvi

@@ -1,0 +1,154 @@
+#pragma once
+
+#include "AppState.h"
+#include "Link.h"
+#include "Operator.h"
+#include "PortFactory.h"
+#include "Runtime.h"
+
+#include <QLabel>
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QMenu;
+class QTabWidget;
+class QTimer;
+
+namespace cvi {
+
+class Canvas;
+
+// The main window "frmMain": the six pages in the tab control "Panel", the three message panels
+// along the bottom with the clock, the menus, the resize rules and the gradient. Pages are
+// installed by the program's composition; they reach one another only through this window.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int PageSampling = 0;
+    static constexpr int PageConfiguration = 1;
+    static constexpr int PageCalibration = 2;
+    static constexpr int PageSystem = 3;
+    static constexpr int PageAtmo3 = 4;
+    static constexpr int PageTerminal = 5;
+
+    // Design sizes (pixels) of the tab control and of the message panels' height.
+    static constexpr int PanelDesignWidth = 840;
+    static constexpr int PanelDesignHeight = 590;
+    static constexpr int MessageDesignHeight = 24;
+
+    MainWindow(AppState& state, Runtime& runtime, Operator& op, const PortFactory& ports,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    AppState& state() { return state_; }
+    Runtime& runtime() { return runtime_; }
+    Operator& op() { return op_; }
+    const PortFactory& portFactory() const { return ports_; }
+    // The main window's own serial object ("MSComm1"), shared by its pages.
+    Link& link() { return *link_; }
+    // A serial object for another window ("Comm1").
+    std::unique_ptr<Link> makeLink();
+
+    QTabWidget* panel() const { return panel_; }
+    QLabel* leftMessage() const { return left_; }
+    QLabel* middleMessage() const { return middle_; }
+    QLabel* rightMessage() const { return right_; }
+    void setLeftMessage(const QString& text) { left_->setText(text); }
+    void setMiddleMessage(const QString& text) { middle_->setText(text); }
+
+    // Menu items and menus by their names (mnuFile, mnuPrint, mnuMeasure, ...).
+    QAction* action(const QString& name) const;
+    void setActionEnabled(const QString& name, bool enabled);
+    // The four menus File, Communication, Measure and Help.
+    void setMenusEnabled(bool enabled);
+
+    // Puts a page in its place in the tab control (keeps the caption).
+    void setPage(int index, QWidget* page);
+    QWidget* page(int index) const;
+
+    // The five instrument lists, registered by their pages in the order Sampling, Configuration,
+    // Calibration, System, Atmo3.
+    void registerIdList(QComboBox* list);
+    const QList<QPointer<QComboBox>>& idLists() const { return idLists_; }
+    // Gives every other list the position of `source`; each list whose position changes runs its
+    // own selection handler.
+    void syncIdLists(QComboBox* source);
+    // Refills the five lists from IDList and selects the first entry of each.
+    void RefreshIdLists();
+    // Clears the serial number and version boxes of every page.
+    void clearInformationLabels();
+
+    // Hover hints in the left panel: `text` is asked on every mouse move over `widget`;
+    // a null text leaves the panel as it is.
+    void hint(QWidget* widget, std::function<QString()> text);
+    void hint(QWidget* widget, const QString& text);
+    // Moving over `widget` empties the left panel.
+    void blankHint(QWidget* widget);
+
+    // Message panels' current height factor (ScreenHeightPx \ 480, at least 1).
+    int messageHeightFactor() const;
+    // How often the clock panel was refreshed (the clock runs during reads too).
+    long clockTicks() const { return clockTicks_; }
+
+    // The Communication menu's and Measure menu's handlers are installed by their subsystems.
+    void onAction(const QString& name, std::function<void()> handler);
+
+signals:
+    // The Sampling page returns to its "instrument chosen" state: options cleared, Start on,
+    // Send off, command box cleared.
+    void samplingResetRequested();
+    // Baud rate or parity of the link changed; pages showing them refresh.
+    void linkSettingsChanged();
+    // The main window's page changed (after the frame's own handling).
+    void pageChanged(int index);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void onPageChanged(int index);
+    void tick();
+    void showAbout();
+    void showHelp();
+    void layoutCanvas();
+    friend class Canvas;
+
+    AppState& state_;
+    Runtime& runtime_;
+    Operator& op_;
+    const PortFactory& ports_;
+    std::unique_ptr<Link> link_;
+
+    Canvas* canvas_ = nullptr;
+    QTabWidget* panel_ = nullptr;
+    QLabel* left_ = nullptr;
+    QLabel* middle_ = nullptr;
+    QLabel* right_ = nullptr;
+    QTimer* timer1_ = nullptr;
+    QList<QPointer<QComboBox>> idLists_;
+    long clockTicks_ = 0;
+};
+
+// The blue-to-black background of the main window; it also places the tab control and the
+// message panels on every resize.
+class Canvas : public QWidget {
+    Q_OBJECT
+public:
+    explicit Canvas(MainWindow& owner);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    MainWindow& owner_;
+};
+
+} // namespace cvi

@@ -1,0 +1,171 @@
+#include "Frames.h"
+#include "PortMap.h"
+#include "SerialPort.h"
+
+#include <QLocale>
+#include <QTest>
+
+using namespace cvi;
+
+class TestFrames : public QObject {
+    Q_OBJECT
+private slots:
+    void composition_data();
+    void composition();
+    void parameterValue_data();
+    void parameterValue();
+    void replyNumber_data();
+    void replyNumber();
+    void replyNumberFollowsLocale();
+    void numbers_data();
+    void numbers();
+    void portSlots_data();
+    void portSlots();
+    void settingsText();
+};
+
+void TestFrames::composition_data() {
+    QTest::addColumn<QString>("built");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("prefix 07") << addressPrefixFor("07") << "*0700";
+    QTest::newRow("read line PR") << pageLine(readCommand(addressPrefixFor("07"), "PR")) << "**0700PR\r\n";
+    QTest::newRow("write PR=238") << pageLine(writeCommand("*0100", "PR", "238")) << "**0100EW*0100PR=238\r\n";
+    QTest::newRow("write keeps value as typed") << writeCommand("*0100", "C1", " 1.50 ") << "*0100EW*0100C1= 1.50 ";
+    QTest::newRow("broadcast write") << broadcastWrite("BL", "1") << "*9900EW*9900BL=1";
+    QTest::newRow("broadcast read") << broadcastRead("VR") << "*9900VR";
+}
+
+void TestFrames::composition() {
+    QFETCH(QString, built);
+    QFETCH(QString, expected);
+    QCOMPARE(built, expected);
+}
+
+void TestFrames::parameterValue_data() {
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("PR=238") << "*0001PR=238\r\n" << "238";
+    QTest::newRow("empty value") << "*0001PR=\r\n" << "";
+    QTest::newRow("one character") << "*0001BL=1\r\n" << "1";
+    QTest::newRow("empty reply") << "" << "";
+    QTest::newRow("short reply") << "*0001\r\n" << "";
+    QTest::newRow("ten characters") << "*0001PR=1\r" << "";
+    QTest::newRow("value with blanks") << "*0001VR= V2.1 \r\n" << " V2.1 ";
+    QTest::newRow("no line end still cut") << "*0001SN=123456" << "1234";
+}
+
+void TestFrames::parameterValue() {
+    QFETCH(QString, reply);
+    QFETCH(QString, value);
+    QCOMPARE(ParameterValue(reply), value);
+}
+
+void TestFrames::replyNumber_data() {
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("cut");
+    QTest::newRow("blank then number") << "*0001 14.7362\r\n" << "14.7362" << " 14.7362";
+    QTest::newRow("underscore") << "*0001P3_12.5\r\n" << "12.5" << "12.5\r\n";
+    QTest::newRow("anything before underscore") << "xx_yy_12.5\r\n" << "0" << "yy_12.5\r\n";
+    QTest::newRow("empty") << "" << "" << "";
+    QTest::newRow("negative") << "*0001-0.5\r\n" << "-0.5" << "-0.5";
+    QTest::newRow("text without number") << "*0001abc\r\n" << "0" << "abc";
+    QTest::newRow("stops at second point") << "*000114.7.3\r\n" << "14.7" << "14.7.3";
+    QTest::newRow("exponent") << "*00011.5E3\r\n" << "1500" << "1.5E3";
+    QTest::newRow("trailing zeros dropped") << "*000114.7000\r\n" << "14.7" << "14.7000";
+    QTest::newRow("short reply") << "*00\r\n" << "0" << "";
+    QTest::newRow("period reply") << "*0001 28123.456\r\n" << "28123.456" << " 28123.456";
+}
+
+void TestFrames::replyNumber() {
+    QFETCH(QString, reply);
+    QFETCH(QString, number);
+    QFETCH(QString, cut);
+    QString r = reply;
+    QCOMPARE(ReplyNumber(r), number);
+    QCOMPARE(r, cut);
+}
+
+void TestFrames::replyNumberFollowsLocale() {
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QString reply = QStringLiteral("*0001 14.7362\r\n");
+    const QString number = ReplyNumber(reply);
+    QLocale::setDefault(before);
+    QCOMPARE(number, QStringLiteral("14,7362"));
+}
+
+void TestFrames::numbers_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("leading");
+    QTest::addColumn<bool>("numeric");
+    QTest::newRow("integer") << "16383" << 16383.0 << true;
+    QTest::newRow("blanks around") << "  12 " << 12.0 << true;
+    QTest::newRow("text") << "abc" << 0.0 << false;
+    QTest::newRow("number then text") << "12abc" << 12.0 << false;
+    QTest::newRow("decimal") << "0.79" << 0.79 << true;
+    QTest::newRow("bare point") << "." << 0.0 << false;
+    QTest::newRow("sign only") << "-" << 0.0 << false;
+    QTest::newRow("leading point") << ".5" << 0.5 << true;
+    QTest::newRow("empty") << "" << 0.0 << false;
+    QTest::newRow("huge exponent is not infinity") << "1e99999" << 0.0 << false;
+}
+
+void TestFrames::numbers() {
+    QFETCH(QString, text);
+    QFETCH(double, leading);
+    QFETCH(bool, numeric);
+    QCOMPARE(leadingNumber(text), leading);
+    QCOMPARE(isNumeric(text), numeric);
+}
+
+void TestFrames::portSlots_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("slot");
+    QTest::newRow("COM 1") << "COM 1" << 1;
+    QTest::newRow("COM 3") << "COM 3" << 3;
+    QTest::newRow("no number") << "COM" << 0;
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("COM 12") << "COM 12" << 12;
+}
+
+void TestFrames::portSlots() {
+    QFETCH(QString, name);
+    QFETCH(int, slot);
+    QCOMPARE(PortMap::slotOf(name), slot);
+}
+
+void TestFrames::settingsText() {
+    PortSettings s;
+    s.baudRate = 2400;
+    s.parity = 'E';
+    s.dataBits = 7;
+    QCOMPARE(s.settingsText(), QStringLiteral("2400,E,7,1"));
+    PortSettings parsed;
+    QVERIFY(PortSettings::parseSettingsText("4800,O,7,1", parsed));
+    QCOMPARE(parsed.baudRate, 4800);
+    QCOMPARE(parsed.parity, 'O');
+    QVERIFY(!PortSettings::parseSettingsText("4800,X,7,1", parsed));
+    QVERIFY(!PortSettings::parseSettingsText("fast,N,8,1", parsed));
+
+    QCOMPARE(fixedText(0.356), QStringLiteral("0.36"));
+    QCOMPARE(fixedText(0), QStringLiteral("0.00"));
+    QCOMPARE(fixedText(-0.001), QStringLiteral("0.00"));
+    QCOMPARE(fixedText(4.5), QStringLiteral("4.50"));
+
+    PortMap map = PortMap::fromEnvironment([] {
+        QProcessEnvironment env;
+        env.insert("CVI_COM2", "/tmp/cvi/COM2");
+        return env;
+    }());
+    QCOMPARE(map.device(1), PortMap::defaultDevice(1));
+    QCOMPARE(map.device(2), QStringLiteral("/tmp/cvi/COM2"));
+    QVERIFY(map.applyOverride("2=/dev/ttyUSB0"));
+    QCOMPARE(map.device(2), QStringLiteral("/dev/ttyUSB0"));
+    QVERIFY(!map.applyOverride("5=/dev/x"));
+    QVERIFY(!map.applyOverride("1="));
+    QCOMPARE(map.device(5), QString());
+}
+
+QTEST_APPLESS_MAIN(TestFrames)
+#include "tst_frames.moc"
