@@ -19,6 +19,12 @@ public:
     // Runs fn at time t (or as soon as possible if t has passed). Returns a handle for cancel().
     virtual std::uint64_t at(double t, std::function<void()> fn) = 0;
     virtual void cancel(std::uint64_t handle) = 0;
+    // Runs every callback already due.
+    virtual void runDue() = 0;
+    virtual std::optional<double> nextDue() const = 0;
+    // Lets time reach t: simulated time runs the callbacks on the way, real time sleeps (the
+    // callbacks then run at the next runDue()).
+    virtual void waitUntil(double t) = 0;
 };
 
 // Simulated time: nothing happens until someone advances it; then every due callback runs in
@@ -29,12 +35,13 @@ public:
     std::uint64_t at(double t, std::function<void()> fn) override;
     void cancel(std::uint64_t handle) override;
 
-    std::optional<double> nextDue() const;
+    std::optional<double> nextDue() const override;
     // Runs everything due up to t, then stands at t (never goes back).
     void advanceTo(double t);
     void advanceBy(double dt) { advanceTo(now_ + dt); }
     // Runs callbacks already due at the current time.
-    void runDue() { advanceTo(now_); }
+    void runDue() override { advanceTo(now_); }
+    void waitUntil(double t) override { advanceTo(t); }
     bool idle() const { return queue_.empty(); }
 
 private:

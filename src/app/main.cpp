@@ -7,6 +7,8 @@
 #include "Runtime.h"
 #include "Startup.h"
 
+#include "Embedded.h"
+
 #include <QApplication>
 #include <QProcessEnvironment>
 
@@ -37,8 +39,11 @@ int main(int argc, char* argv[]) {
 
     cvi::PortFactory ports;
     ports.map = options.portMap(QProcessEnvironment::systemEnvironment());
-    ports.maker = [](const QString& device) -> std::unique_ptr<cvi::SerialPort> {
-        if (device == cvi::PortMap::Simulated) return nullptr;
+    // The simulated loop exists only when some slot is mapped to it.
+    std::unique_ptr<cvi::sim::EmbeddedLoop> simulated;
+    if (ports.map.anySimulated()) simulated = std::make_unique<cvi::sim::EmbeddedLoop>();
+    ports.maker = [&simulated](const QString& device) -> std::unique_ptr<cvi::SerialPort> {
+        if (device == cvi::PortMap::Simulated) return simulated ? simulated->makePort() : nullptr;
         return std::make_unique<cvi::RealSerialPort>();
     };
 

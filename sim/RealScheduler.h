@@ -1,0 +1,33 @@
+#pragma once
+
+#include "VirtualClock.h"
+
+#include <QObject>
+#include <QTimer>
+
+namespace cvi::sim {
+
+// Real (monotonic) time for the simulated loop inside the program and in cvi-sim. Callbacks run
+// from a Qt timer when the event loop runs, or earlier from runDue() when a port is polled
+// during a fixed delay that does not run the event loop.
+class RealScheduler : public QObject, public Scheduler {
+    Q_OBJECT
+public:
+    explicit RealScheduler(QObject* parent = nullptr);
+
+    double now() const override;
+    std::uint64_t at(double t, std::function<void()> fn) override;
+    void cancel(std::uint64_t handle) override;
+    void runDue() override;
+    std::optional<double> nextDue() const override { return queue_.nextDue(); }
+    void waitUntil(double t) override;
+
+private:
+    void arm();
+    // The queue itself is a virtual clock that is only ever advanced to the real time.
+    VirtualClock queue_;
+    QTimer timer_;
+    bool running_ = false;
+};
+
+} // namespace cvi::sim
