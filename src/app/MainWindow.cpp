@@ -154,7 +154,9 @@ void MainWindow::setPage(int index, QWidget* page) {
 
 QWidget* MainWindow::page(int index) const { return panel_->widget(index); }
 
-void MainWindow::registerIdList(QComboBox* list) { idLists_.append(list); }
+void MainWindow::registerIdList(int place, QComboBox* list) {
+    if (place >= 0 && place < idLists_.size()) idLists_[place] = list;
+}
 
 void MainWindow::syncIdLists(QComboBox* source) {
     if (!source) return;

@@ -72,9 +72,9 @@ public:
     void setPage(int index, QWidget* page);
     QWidget* page(int index) const;
 
-    // The five instrument lists, registered by their pages in the order Sampling, Configuration,
-    // Calibration, System, Atmo3.
-    void registerIdList(QComboBox* list);
+    // The five instrument lists, each registered by its page in its place: 0 Sampling,
+    // 1 Configuration, 2 Calibration, 3 System, 4 Atmo3 (the pages' own indexes).
+    void registerIdList(int place, QComboBox* list);
     const QList<QPointer<QComboBox>>& idLists() const { return idLists_; }
     // Gives every other list the position of `source`; each list whose position changes runs its
     // own selection handler.
@@ -98,6 +98,8 @@ public:
 
     // The Communication menu's and Measure menu's handlers are installed by their subsystems.
     void onAction(const QString& name, std::function<void()> handler);
+    // The Configuration page's renumbering button asks for the loop to be renumbered.
+    void requestRenumbering() { emit renumberRequested(); }
 
 signals:
     // The Sampling page returns to its "instrument chosen" state: options cleared, Start on,
@@ -107,6 +109,8 @@ signals:
     void linkSettingsChanged();
     // The main window's page changed (after the frame's own handling).
     void pageChanged(int index);
+    // Renumber the loop (the Configuration page's cmdAutoNumber).
+    void renumberRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -132,7 +136,7 @@ private:
     QLabel* middle_ = nullptr;
     QLabel* right_ = nullptr;
     QTimer* timer1_ = nullptr;
-    QList<QPointer<QComboBox>> idLists_;
+    QList<QPointer<QComboBox>> idLists_{nullptr, nullptr, nullptr, nullptr, nullptr};
     long clockTicks_ = 0;
 };
 

@@ -1,6 +1,8 @@
 #include "AppState.h"
 #include "CommandLine.h"
+#include "Discovery.h"
 #include "MainWindow.h"
+#include "Params.h"
 #include "PortFactory.h"
 #include "QtOperator.h"
 #include "RealSerialPort.h"
@@ -52,7 +54,10 @@ int main(int argc, char* argv[]) {
     cvi::MainWindow main(state, runtime, op, ports);
     cvi::StartupSequence::measureScreen(main);
 
-    cvi::StartupSequence startup{main, {}, !options.noSplash};
+    cvi::installParameterPages(main);
+    cvi::installDiscovery(main);
+
+    cvi::StartupSequence startup{main, [&main] { cvi::showStartupDialog(main); }, !options.noSplash};
     if (!startup.run()) return 0;
     return QApplication::exec();
 }

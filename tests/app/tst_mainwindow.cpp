@@ -204,10 +204,11 @@ void TestMainWindow::idListsFillAndFollow() {
     Frame f;
     QList<QComboBox*> lists;
     QStringList handled;
+    int place = 0;
     for (const char* name : {"cboSampling", "cboConfiguration", "cboCalibration", "cboSystem", "cboAnalog"}) {
         auto* list = new QComboBox(f.main.get());
         list->setObjectName(name);
-        f.main->registerIdList(list);
+        f.main->registerIdList(place++, list);
         lists << list;
         connect(list, &QComboBox::currentIndexChanged, this, [&f, &handled, list](int) {
             handled << list->objectName() + "=" + list->currentText();

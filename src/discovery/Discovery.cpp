@@ -1,0 +1,11 @@
+#include "Discovery.h"
+
+#include "MainWindow.h"
+
+namespace cvi {
+
+void installDiscovery(MainWindow&) {}
+
+void showStartupDialog(MainWindow&) {}
+
+} // namespace cvi

@@ -1,0 +1,9 @@
+#include "Params.h"
+
+#include "MainWindow.h"
+
+namespace cvi {
+
+void installParameterPages(MainWindow&) {}
+
+} // namespace cvi
