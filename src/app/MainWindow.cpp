@@ -37,6 +37,7 @@ const char* const PageCaptions[] = {"Sam&pling", "C&onfiguration", "&Calibration
 MainWindow::MainWindow(AppState& state, Runtime& runtime, Operator& op, const PortFactory& ports, QWidget* parent)
     : QMainWindow(parent), state_(state), runtime_(runtime), op_(op), ports_(ports) {
     initProgramResources();
+    idLists_.resize(5);
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Corvanel Interactive Ver 1.2"));
     link_ = makeLink();

@@ -136,7 +136,7 @@ private:
     QLabel* middle_ = nullptr;
     QLabel* right_ = nullptr;
     QTimer* timer1_ = nullptr;
-    QList<QPointer<QComboBox>> idLists_{nullptr, nullptr, nullptr, nullptr, nullptr};
+    QList<QPointer<QComboBox>> idLists_;
     long clockTicks_ = 0;
 };
 
