@@ -628,7 +628,7 @@ void Instrument::streamTick(std::uint64_t generation) {
     const QString m = continuous() ? continuousMnemonic_ : (streaming() ? QStringLiteral("P4") : QString());
     if (m.isEmpty()) return;
     const double now = loop_.scheduler().now();
-    if (mode_ == Mode::Pass || mode_ == Mode::Mine || mode_ == Mode::Broadcast) {
+    if (mode_ == Mode::Pass || mode_ == Mode::Mine || mode_ == Mode::Broadcast || loop_.backlogged()) {
         // Never in the middle of a passing line: try again once it has gone by.
         loop_.scheduler().at(now + 20 * loop_.charTime(baud_), [this, generation] { streamTick(generation); });
         return;

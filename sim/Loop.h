@@ -93,6 +93,8 @@ public:
     // Characters leave instrument `from` later, at time t.
     void carryLater(int from, const QByteArray& images, double t);
     bool isLast(int index) const { return index == size() - 1; }
+    // The line into the computer is backed up: instruments hold their own readings back.
+    bool backlogged() const { return rx_.size() > 512; }
 
     // Noise a listener at the wrong baud rate makes of a character.
     unsigned char noise(unsigned char image);
