@@ -1,18 +1,9 @@
-#include "AppState.h"
 #include "CommandLine.h"
-#include "Discovery.h"
-#include "MainWindow.h"
-#include "Params.h"
-#include "PortFactory.h"
+#include "Program.h"
 #include "QtOperator.h"
-#include "RealSerialPort.h"
 #include "Runtime.h"
-#include "Startup.h"
-
-#include "Embedded.h"
 
 #include <QApplication>
-#include <QProcessEnvironment>
 
 #include <cstdio>
 
@@ -36,28 +27,9 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
-    cvi::AppState state;
-    state.ProgramFolder = cvi::chooseProgramFolder(QApplication::applicationDirPath());
-
-    cvi::PortFactory ports;
-    ports.map = options.portMap(QProcessEnvironment::systemEnvironment());
-    // The simulated loop exists only when some slot is mapped to it.
-    std::unique_ptr<cvi::sim::EmbeddedLoop> simulated;
-    if (ports.map.anySimulated()) simulated = std::make_unique<cvi::sim::EmbeddedLoop>();
-    ports.maker = [&simulated](const QString& device) -> std::unique_ptr<cvi::SerialPort> {
-        if (device == cvi::PortMap::Simulated) return simulated ? simulated->makePort() : nullptr;
-        return std::make_unique<cvi::RealSerialPort>();
-    };
-
     cvi::QtRuntime runtime;
     cvi::QtOperator op;
-    cvi::MainWindow main(state, runtime, op, ports);
-    cvi::StartupSequence::measureScreen(main);
-
-    cvi::installParameterPages(main);
-    cvi::installDiscovery(main);
-
-    cvi::StartupSequence startup{main, [&main] { cvi::showStartupDialog(main); }, !options.noSplash};
-    if (!startup.run()) return 0;
+    cvi::Program program(options, runtime, op, cvi::chooseProgramFolder(QApplication::applicationDirPath()));
+    if (!program.start(!options.noSplash)) return 0;
     return QApplication::exec();
 }
