@@ -354,6 +354,7 @@ QString Instrument::execute(const QString& body, bool broadcast, double t, bool&
 }
 
 bool Instrument::write(const QString& mnemonic, const QString& value, bool enabled) {
+    if (config_.faults.refusedWrites.contains(mnemonic)) return false;
     const bool lineSetting = mnemonic == QStringLiteral("BR") || mnemonic == QStringLiteral("PT");
     if (lineSetting) {
         // The loop's line settings need no enable-write; the baud lock protects them.

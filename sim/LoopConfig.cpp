@@ -98,6 +98,7 @@ bool LoopConfig::fromJson(const QByteArray& json, LoopConfig& out, QString* erro
         ic.faults.missingCR = f.value("missingCR").toBool(false);
         ic.faults.questionMark = f.value("questionMark").toBool(false);
         ic.faults.wrongMnemonic = f.value("wrongMnemonic").toBool(false);
+        for (const QJsonValue& m : f.value("refusedWrites").toArray()) ic.faults.refusedWrites << m.toString();
         c.instruments.append(ic);
     }
     out = c;
@@ -120,7 +121,8 @@ QString LoopConfig::jsonHelp() {
         "      \"airTemperature\": 18.3, \"humidity\": 45.2,\n"
         "      \"params\": { \"PR\": \"238\", \"UN\": \"2\" },\n"
         "      \"faults\": { \"silent\": false, \"slowSeconds\": 0, \"garbage\": false,\n"
-        "                  \"missingCR\": false, \"questionMark\": false, \"wrongMnemonic\": false } }\n"
+        "                  \"missingCR\": false, \"questionMark\": false, \"wrongMnemonic\": false,\n"
+        "                  \"refusedWrites\": [\"BL\"] } }          parameters whose writes it refuses\n"
         "  ]\n"
         "}\n");
 }

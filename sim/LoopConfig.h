@@ -4,6 +4,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 namespace cvi::sim {
 
@@ -15,6 +16,7 @@ struct Faults {
     bool missingCR = false;     // reply lines end in LF only
     bool questionMark = false;  // data replies carry a "?"
     bool wrongMnemonic = false; // replies to broadcasts name another parameter
+    QStringList refusedWrites;  // writes to these parameters are refused; the echo keeps the old value
 };
 
 struct InstrumentConfig {

@@ -1,9 +1,25 @@
 #include "OptionDialogs.h"
 
+#include "Guard.h"
 #include "MainWindow.h"
+#include "OptionDialog.h"
+#include "OptionTable.h"
 
 namespace cvi {
 
-bool openOptionDialog(MainWindow&, const QString&) { return false; }
+bool openOptionDialog(MainWindow& main, const QString& valueBox) {
+    if (valueBox == QStringLiteral("lblDisplay") || valueBox == QStringLiteral("lblRS232")) {
+        BackgroundModeDialog dialog(main, &main);
+        main.op().runModal(dialog);
+        return true;
+    }
+    const options::Member* member = options::memberForBox(valueBox);
+    if (!member) return false;
+    OptionDialog dialog(main, *member, &main);
+    main.op().runModal(dialog);
+    // The write goes out once the dialog has closed.
+    if (dialog.confirmed()) guarded(main.op(), [&dialog] { dialog.apply(); });
+    return true;
+}
 
 } // namespace cvi

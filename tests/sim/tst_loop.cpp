@@ -59,6 +59,7 @@ private slots:
     void modelMAndAtmo3();
     void faults();
     void brokenLoopAndWrongMnemonic();
+    void refusedWrites();
     void portIsOneHolderAndLosesClosedOutput();
     void deviceLostMidRead();
 };
@@ -333,6 +334,27 @@ void TestLoop::brokenLoopAndWrongMnemonic() {
     QStringList lines;
     for (auto l = link->ReadInput(); l; l = link->ReadInput()) lines << *l;
     QCOMPARE(lines, (QStringList{"*0001BL=0\r\n", "*0002XX=0\r\n", "*0003BL=0\r\n"})); // no echo
+}
+
+void TestLoop::refusedWrites() {
+    sim::LoopConfig c;
+    QString error;
+    QVERIFY2(sim::LoopConfig::fromJson(R"({"instruments": [{}, {"faults": {"refusedWrites": ["BL", "PT"]}}]})", c,
+                                       &error),
+             qPrintable(error));
+    QCOMPARE(c.instruments[1].faults.refusedWrites, (QStringList{"BL", "PT"}));
+    SimBench b(c);
+    auto link = b.makeLink();
+    link->OpenPort();
+    link->Output("**9900EW*9900BL=1\r\n");
+    QStringList lines;
+    for (auto l = link->ReadInput(); l; l = link->ReadInput()) lines << *l;
+    // The refusing instrument echoes the value it keeps; the returning broadcast is cut at its
+    // second star by the reader.
+    QCOMPARE(lines, (QStringList{"*0001BL=1\r\n", "*0002BL=0\r\n", "*9900BL=1\r\n"}));
+    QCOMPARE(b.inst("02").param("BL"), QStringLiteral("0"));
+    // Other parameters are still written.
+    QCOMPARE(ask(b, *link, "**0200EW*0200DD=1\r\n"), QStringLiteral("*0002DD=1\r\n"));
 }
 
 void TestLoop::portIsOneHolderAndLosesClosedOutput() {
