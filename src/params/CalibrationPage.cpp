@@ -28,7 +28,9 @@ CalibrationPage::CalibrationPage(MainWindow& main) : main_(main) {
     build();
 }
 
-PageContext CalibrationPage::context() const { return PageContext{start_, command_, log_}; }
+PageContext CalibrationPage::context() const {
+    return PageContext{start_, command_, log_};
+}
 
 void CalibrationPage::build() {
     auto* top = new QGridLayout;
@@ -47,8 +49,8 @@ void CalibrationPage::build() {
     command_->setMinimumWidth(260);
     top->addWidget(command_, 1, 2);
     top->addWidget(caption(QStringLiteral("Response"), this), 0, 3);
-    log_ = new ResponseLog(main_, QStringLiteral("txtCalResponse"), main_.state().CalLineCount, 10,
-                           texts::CopyHintFocus, this);
+    log_ = new ResponseLog(main_, QStringLiteral("txtCalResponse"), main_.state().CalLineCount,
+                           ResponseLog::Rules{10, texts::CopyHint, texts::CopyHintFocus, true}, this);
     log_->setFixedHeight(64);
     top->addWidget(log_, 1, 3);
     top->setColumnStretch(3, 1);
@@ -111,7 +113,8 @@ void CalibrationPage::build() {
         if (!runExchange(main_, [this] { start(); })) start_->setEnabled(true);
     });
     const PageContext page = context();
-    for (QLabel* b : boxes_) attachValueBox(main_, page, static_cast<ValueBox*>(b));
+    for (QLabel* b : boxes_)
+        attachValueBox(main_, page, static_cast<ValueBox*>(b));
     hintStartButton(main_, start_);
 }
 
@@ -129,7 +132,8 @@ void CalibrationPage::selectInstrument() {
     log_->clear();
     command_->clear();
     state.CalLineCount = 0;
-    for (QLabel* b : boxes_) b->clear();
+    for (QLabel* b : boxes_)
+        b->clear();
 }
 
 void CalibrationPage::start() {
@@ -142,7 +146,8 @@ void CalibrationPage::start() {
     state.ReadTimeout = state.CommTimeout + 1.0;
     state.AddressPrefix = addressPrefixFor(ids_->currentText());
     start_->setEnabled(false);
-    for (QLabel* b : boxes_) b->clear();
+    for (QLabel* b : boxes_)
+        b->clear();
     hourglass();
     main_.setMiddleMessage(texts::ReadingParameters);
 

@@ -31,8 +31,8 @@ Parameter coded(const char* mnemonic, const char* box, const char* caption, cons
 }
 
 // A parameter of the Configuration page edited through a prompt.
-Parameter prompted(const char* mnemonic, const char* box, const char* caption, QStringList pieces, const char* title,
-                   const char* success) {
+Parameter prompted(const char* mnemonic, const char* box, const char* caption, QStringList pieces,
+                   const char* title, const char* success) {
     Parameter p = readOnly(mnemonic, box, caption);
     p.edit = Edit::Prompt;
     p.editBoxes = {p.box};
@@ -54,13 +54,15 @@ Parameter coefficient(Page page, const char* mnemonic, const char* waitText, con
     p.edit = Edit::Prompt;
     p.editBoxes = {p.box};
     if (page == Page::Atmo3)
-        p.promptPieces = {QStringLiteral("Enter the %1 Calibration Coefficient.  Caution! Changing this value may "
-                                         "cause incorrect readings.")
-                              .arg(m)};
+        p.promptPieces = {
+            QStringLiteral("Enter the %1 Calibration Coefficient.  Caution! Changing this value may "
+                           "cause incorrect readings.")
+                .arg(m)};
     else
-        p.promptPieces = {QStringLiteral("Enter the %1 Calibration Coefficient. Caution! Changing this value may "
-                                         "cause incorrect %2 readings.")
-                              .arg(m, QString::fromLatin1(readings))};
+        p.promptPieces = {
+            QStringLiteral("Enter the %1 Calibration Coefficient. Caution! Changing this value may "
+                           "cause incorrect %2 readings.")
+                .arg(m, QString::fromLatin1(readings))};
     p.promptTitle = QStringLiteral("%1 Calibration Coefficient").arg(m);
     p.check = Check::NonEmpty;
     p.waitText = QString::fromLatin1(waitText);
@@ -73,10 +75,12 @@ const char* const Dots3Tight = "Please wait...";
 const char* const Dots4 = "Please wait ....";
 const char* const Bang = "Please wait !";
 
-const S UnitsRead = {{"1", "psi"},   {"2", "mbar or hPa"}, {"3", "bar"},          {"4", "kPa"},         {"5", "MPa"},
-                     {"6", "in Hg"}, {"7", "mm Hg or torr"}, {"8", "m H20"},      {"0", "User defined"}};
-const S UnitsWritten = {{"1", "psi"},   {"2", "mbar or hPa"},   {"3", "bar"},   {"4", "kPa"},         {"5", "MPa"},
-                        {"6", "in Hg"}, {"7", "mm Hg or torr"}, {"8", "m H2O"}, {"0", "User Defined"}};
+const S UnitsRead = {{"1", "psi"},           {"2", "mbar or hPa"}, {"3", "bar"},
+                     {"4", "kPa"},           {"5", "MPa"},         {"6", "in Hg"},
+                     {"7", "mm Hg or torr"}, {"8", "m H20"},       {"0", "User defined"}};
+const S UnitsWritten = {{"1", "psi"},           {"2", "mbar or hPa"}, {"3", "bar"},
+                        {"4", "kPa"},           {"5", "MPa"},         {"6", "in Hg"},
+                        {"7", "mm Hg or torr"}, {"8", "m H2O"},       {"0", "User Defined"}};
 
 QList<Parameter> build() {
     QList<Parameter> t;
@@ -94,7 +98,8 @@ QList<Parameter> build() {
         t << p;
     }
     {
-        Parameter p = coded("DD", "lblDD", "Distance (DD)", "frmDD", {{"0", "Short"}}, "DD value has been changed!...");
+        Parameter p =
+            coded("DD", "lblDD", "Distance (DD)", "frmDD", {{"0", "Short"}}, "DD value has been changed!...");
         p.shownOtherwise = QStringLiteral("Long");
         p.shownAfterWrite = {{"0", "Short"}, {"1", "Long"}};
         t << p;
@@ -126,24 +131,26 @@ QList<Parameter> build() {
         t << p;
     }
     {
-        Parameter p = coded("IM", "lblIM", "Int. Mode (IM)", "frmIM", {{"0", "Off"}, {"1", "On"}, {"2", "On"}},
-                            "IM value has been changed!");
+        Parameter p = coded("IM", "lblIM", "Int. Mode (IM)", "frmIM",
+                            {{"0", "Off"}, {"1", "On"}, {"2", "On"}}, "IM value has been changed!");
         p.shownAfterWrite = {{"0", "Off"}, {"1", "On"}, {"2", "Paralel On"}};
         t << p;
     }
     t << coded("IC", "lblIC", "Inhibit Cont. (IC)", "frmIC",
-               {{"0", "Ignore line"}, {"1", "+5V enable"}, {"2", "Ground enable"}}, "IC value has been changed!...");
+               {{"0", "Ignore line"}, {"1", "+5V enable"}, {"2", "Ground enable"}},
+               "IC value has been changed!...");
     {
         Parameter p = coded("MD", "lblMD", "", "frmMD", {}, "");
         p.editBoxes = {QStringLiteral("lblDisplay"), QStringLiteral("lblRS232")};
         t << p;
     }
     {
-        Parameter p = prompted("OP", "lblOverpressure", "Limit (OP)",
-                               {"Enter the overpressure warning limit.  For instruments supporting this feature, ",
-                                "an overpressure warning is triggered when a pressure reading exceeds the OP value.",
-                                " Model 410/420: Enter new value in psi."},
-                               "Overpressure Warning Limit", "Overpressure limit has been changed.");
+        Parameter p =
+            prompted("OP", "lblOverpressure", "Limit (OP)",
+                     {"Enter the overpressure warning limit.  For instruments supporting this feature, ",
+                      "an overpressure warning is triggered when a pressure reading exceeds the OP value.",
+                      " Model 410/420: Enter new value in psi."},
+                     "Overpressure Warning Limit", "Overpressure limit has been changed.");
         p.bareCommandShown = true;
         t << p;
     }
@@ -162,17 +169,20 @@ QList<Parameter> build() {
                   {"Enter the TR value (1 to 65535).  TR is normally set to 4 times PR.  TR determines the "
                    "temperature integration time and affects the sample rate of the instrument."},
                   "Temperature Resolution Parameter", "Temperature resolution has been changed.");
-    t << coded("AR", "lblAR", "Analog (AR)", "frmAR", {{"0", "Low"}, {"1", "High"}}, "AR value has been changed!...");
+    t << coded("AR", "lblAR", "Analog (AR)", "frmAR", {{"0", "Low"}, {"1", "High"}},
+               "AR value has been changed!...");
     {
-        Parameter p = coded("UN", "lblUnit", "Unit (UN)", "frmUnits", UnitsRead, "UN value has been changed!...");
+        Parameter p =
+            coded("UN", "lblUnit", "Unit (UN)", "frmUnits", UnitsRead, "UN value has been changed!...");
         p.shownAfterWrite = UnitsWritten;
         t << p;
     }
     {
-        Parameter p = prompted("UF", "lblUF", "Factor (UF)",
-                               {"Enter the UF parameter. UF is pressure conversion factor used when the pressure "
-                                "units are set to 'user defined'.  Pressure output =psi*UF."},
-                               "User Factor Parameter", "Conversion factor has been changed.");
+        Parameter p =
+            prompted("UF", "lblUF", "Factor (UF)",
+                     {"Enter the UF parameter. UF is pressure conversion factor used when the pressure "
+                      "units are set to 'user defined'.  Pressure output =psi*UF."},
+                     "User Factor Parameter", "Conversion factor has been changed.");
         p.defaultIsCurrent = false;
         p.commandShownLate = true;
         p.quietOnSilence = true;
@@ -196,9 +206,10 @@ QList<Parameter> build() {
         p.caption = QStringLiteral("Adder (PA)");
         p.edit = Edit::Prompt;
         p.editBoxes = {p.box};
-        p.promptPieces = {QStringLiteral("Enter the new PA value in the current pressure units defined by UN.  The PA "
-                                         "is subsequently added to the measurement. "),
-                          QStringLiteral("Changing this value may cause incorrect pressure readings.")};
+        p.promptPieces = {
+            QStringLiteral("Enter the new PA value in the current pressure units defined by UN.  The PA "
+                           "is subsequently added to the measurement. "),
+            QStringLiteral("Changing this value may cause incorrect pressure readings.")};
         p.promptTitle = QStringLiteral("Pressure Adder");
         p.check = Check::NonEmpty;
         p.waitText = QString::fromLatin1(Dots4);
@@ -214,9 +225,10 @@ QList<Parameter> build() {
         p.caption = QStringLiteral("Multiplier (PM)");
         p.edit = Edit::Prompt;
         p.editBoxes = {p.box};
-        p.promptPieces = {QStringLiteral("Enter the new PM value in the current pressure units defined by UN.  The "
-                                         "measurement is multiplied by PM.  Changing this value may cause incorrect "
-                                         "pressure readings.")};
+        p.promptPieces = {
+            QStringLiteral("Enter the new PM value in the current pressure units defined by UN.  The "
+                           "measurement is multiplied by PM.  Changing this value may cause incorrect "
+                           "pressure readings.")};
         p.promptTitle = QStringLiteral("Pressure Multiplier");
         p.check = Check::NonEmpty;
         p.waitText = QString::fromLatin1(Dots3);
@@ -242,15 +254,17 @@ QList<Parameter> build() {
 
     // ---- the Atmo3 page, in reading order ----
     const Page A = Page::Atmo3;
-    t << coefficient(A, "E1", Dots3, "") << coefficient(A, "F1", Dots3, "") << coefficient(A, "G1", Dots3, "");
+    t << coefficient(A, "E1", Dots3, "") << coefficient(A, "F1", Dots3, "")
+      << coefficient(A, "G1", Dots3, "");
     {
         Parameter h1 = coefficient(A, "H1", Dots3, "");
         h1.check = Check::Humidity;
         t << h1;
     }
-    t << coefficient(A, "K1", "", "") << coefficient(A, "Z1", Dots3Tight, "") << coefficient(A, "M1", Dots3Tight, "")
-      << coefficient(A, "E2", Dots3Tight, "") << coefficient(A, "F2", Dots3, "") << coefficient(A, "G2", Dots3, "")
-      << coefficient(A, "H2", Dots3, "") << coefficient(A, "K2", Dots3, "") << coefficient(A, "Z2", Dots3, "")
+    t << coefficient(A, "K1", "", "") << coefficient(A, "Z1", Dots3Tight, "")
+      << coefficient(A, "M1", Dots3Tight, "") << coefficient(A, "E2", Dots3Tight, "")
+      << coefficient(A, "F2", Dots3, "") << coefficient(A, "G2", Dots3, "") << coefficient(A, "H2", Dots3, "")
+      << coefficient(A, "K2", Dots3, "") << coefficient(A, "Z2", Dots3, "")
       << coefficient(A, "M2", Dots3, "");
     return t;
 }
@@ -263,7 +277,8 @@ struct Table {
         for (int i = 0; i < rows.size(); ++i) {
             byMnemonic.insert(rows[i].mnemonic, i);
             byBox.insert(rows[i].box, i);
-            for (const QString& b : rows[i].editBoxes) byBox.insert(b, i);
+            for (const QString& b : rows[i].editBoxes)
+                byBox.insert(b, i);
         }
     }
 };
@@ -303,7 +318,9 @@ const Parameter* forBox(const QString& boxName) {
     return it == table().byBox.cend() ? nullptr : &table().rows[*it];
 }
 
-const QList<Parameter>& all() { return table().rows; }
+const QList<Parameter>& all() {
+    return table().rows;
+}
 
 QList<const Parameter*> onPage(Page page) {
     QList<const Parameter*> out;

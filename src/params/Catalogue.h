@@ -61,16 +61,16 @@ struct Parameter {
     QStringList promptPieces; // joined without separator
     QString promptTitle;
     Check check = Check::None;
-    QString waitText;  // shown while the write is answered; empty: none
-    QString success;   // shown after an answered write; empty: none
+    QString waitText;             // shown while the write is answered; empty: none
+    QString success;              // shown after an answered write; empty: none
     bool defaultIsCurrent = true; // the prompt's default answer is the box's caption
 
     // The special members of the prompt edit.
-    QString cancelMessage;   // shown when the prompt is cancelled (LH, LL)
-    double replyWait = 0.5;  // seconds to wait for the first character of the reply
-    bool showsAnswer = false;   // the box shows the answer as typed, not the echo (LH, LL)
-    bool echoLine = false;      // the reply is logged with an extra line end (LH)
-    bool secondWakeUp = false;  // a second lone "*" just before the write line (PA)
+    QString cancelMessage;         // shown when the prompt is cancelled (LH, LL)
+    double replyWait = 0.5;        // seconds to wait for the first character of the reply
+    bool showsAnswer = false;      // the box shows the answer as typed, not the echo (LH, LL)
+    bool echoLine = false;         // the reply is logged with an extra line end (LH)
+    bool secondWakeUp = false;     // a second lone "*" just before the write line (PA)
     bool bareCommandShown = false; // the command label shows only prefix + "OP=" + answer (OP)
     bool commandShownLate = false; // the command label is set after the write (UF)
     bool quietOnSilence = false;   // no message and no change without a reply (UF)

@@ -32,7 +32,9 @@ QGroupBox* frame(const char* name, const QString& title, QWidget* parent) {
     return f;
 }
 
-QString captionOf(const char* mnemonic) { return catalogue::find(QString::fromLatin1(mnemonic))->boxCaption(); }
+QString captionOf(const char* mnemonic) {
+    return catalogue::find(QString::fromLatin1(mnemonic))->boxCaption();
+}
 } // namespace
 
 ConfigurationPage::ConfigurationPage(MainWindow& main) : main_(main) {
@@ -42,9 +44,12 @@ ConfigurationPage::ConfigurationPage(MainWindow& main) : main_(main) {
     setUserFactorShown(false);
 }
 
-PageContext ConfigurationPage::context() const { return PageContext{start_, command_, log_}; }
+PageContext ConfigurationPage::context() const {
+    return PageContext{start_, command_, log_};
+}
 
-ValueBox* ConfigurationPage::addBox(QGroupBox* f, const char* name, const QString& text, int row, int column) {
+ValueBox* ConfigurationPage::addBox(QGroupBox* f, const char* name, const QString& text, int row,
+                                    int column) {
     auto* grid = static_cast<QGridLayout*>(f->layout());
     auto* b = new ValueBox(QString::fromLatin1(name), f);
     if (!text.isNull()) grid->addWidget(caption(text, f), row, column);
@@ -81,7 +86,8 @@ void ConfigurationPage::build() {
     autoNumber_->setObjectName(QStringLiteral("cmdAutoNumber"));
     top->addWidget(autoNumber_, 1, 3);
     top->addWidget(caption(QStringLiteral("Response"), this), 0, 4);
-    log_ = new ResponseLog(main_, QStringLiteral("txtResponseBox"), main_.state().ConfigLineCount, 10, QString(), this);
+    log_ = new ResponseLog(main_, QStringLiteral("txtResponseBox"), main_.state().ConfigLineCount,
+                           ResponseLog::Rules{10, texts::CopyHint, QString(), true}, this);
     log_->setFixedHeight(64);
     top->addWidget(log_, 1, 4);
     top->setColumnStretch(4, 1);
@@ -121,7 +127,8 @@ void ConfigurationPage::build() {
     addBox(resolution, "lblTR", captionOf("TR"), 1);
     addBox(resolution, "lblAR", captionOf("AR"), 2);
     addBox(resolution, "lblIntegrationTime", QStringLiteral("Pressure Integration Time"), 3);
-    static_cast<QGridLayout*>(resolution->layout())->addWidget(caption(QStringLiteral("sec"), resolution), 3, 2);
+    static_cast<QGridLayout*>(resolution->layout())
+        ->addWidget(caption(QStringLiteral("sec"), resolution), 3, 2);
 
     QGroupBox* units = frame("fraUnits", QStringLiteral("Units"), this);
     addBox(units, "lblUnit", captionOf("UN"), 0);
@@ -180,10 +187,13 @@ void ConfigurationPage::build() {
     connect(autoNumber_, &QPushButton::clicked, this, [this] { main_.requestRenumbering(); });
 
     const PageContext page = context();
-    for (ValueBox* b : boxes_) attachValueBox(main_, page, b);
+    for (ValueBox* b : boxes_)
+        attachValueBox(main_, page, b);
     hintStartButton(main_, start_);
-    main_.hint(autoNumber_, [this]() -> QString { return start_->isEnabled() ? QString() : texts::ClickToChange; });
-    for (QGroupBox* f : {info, transmission, taring, outputFrame_, resolution, units, display, background, overpressure})
+    main_.hint(autoNumber_,
+               [this]() -> QString { return start_->isEnabled() ? QString() : texts::ClickToChange; });
+    for (QGroupBox* f :
+         {info, transmission, taring, outputFrame_, resolution, units, display, background, overpressure})
         main_.blankHint(f);
 }
 
@@ -230,13 +240,15 @@ std::optional<QString> ConfigurationPage::valueOf(const Reply& reply, const QStr
 
 std::optional<QString> ConfigurationPage::readInto(const QString& mnemonic, bool runInterfaceFirst) {
     const Parameter& p = *catalogue::find(mnemonic);
-    const std::optional<QString> value = valueOf(read(mnemonic, ReadStep{false, runInterfaceFirst, 0.0}), mnemonic);
+    const std::optional<QString> value =
+        valueOf(read(mnemonic, ReadStep{false, runInterfaceFirst, 0.0}), mnemonic);
     showCoded(findChild<QLabel*>(p.box), p, value);
     return value;
 }
 
 void ConfigurationPage::readOutputBlock() {
-    for (const char* m : {"DD", "DP", "LL", "LH", "IM", "IC"}) readInto(QString::fromLatin1(m), true);
+    for (const char* m : {"DD", "DP", "LL", "LH", "IM", "IC"})
+        readInto(QString::fromLatin1(m), true);
     const bool im = box("lblIM")->text() != texts::NoValue;
     const bool ic = box("lblIC")->text() != texts::NoValue;
     if (!im && !ic)
@@ -283,7 +295,8 @@ void ConfigurationPage::start() {
     if (!modelM)
         readOutputBlock();
     else
-        for (const char* name : {"lblDD", "lblDP", "lblLL", "lblLH", "lblIM", "lblIC"}) setBox(name, texts::NoValue);
+        for (const char* name : {"lblDD", "lblDP", "lblLL", "lblLH", "lblIM", "lblIC"})
+            setBox(name, texts::NoValue);
 
     if (const auto md = valueOf(read(QStringLiteral("MD")), QStringLiteral("MD"))) {
         setBox("lblMD", *md);
@@ -318,7 +331,8 @@ void ConfigurationPage::start() {
         readInto(QStringLiteral("ZV"));
         readInto(QStringLiteral("ZL"));
     } else {
-        for (const char* name : {"lblZS", "lblZV", "lblZL"}) setBox(name, texts::NoValue);
+        for (const char* name : {"lblZS", "lblZV", "lblZL"})
+            setBox(name, texts::NoValue);
     }
 
     normalPointer();

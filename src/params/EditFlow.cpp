@@ -33,13 +33,16 @@ void ValueBox::mousePressEvent(QMouseEvent* event) {
 }
 
 void ValueBox::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    const bool click =
+        pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     pressed_ = false;
     event->accept();
     if (click) emit clicked();
 }
 
-QString Reply::value() const { return ParameterValue(line); }
+QString Reply::value() const {
+    return ParameterValue(line);
+}
 
 namespace {
 
@@ -50,9 +53,13 @@ DialogOpener& dialogOpener() {
     return opener;
 }
 
-Reply readReply(Link& link) { return Reply{link.ReadInput().value_or(QString())}; }
+Reply readReply(Link& link) {
+    return Reply{link.ReadInput().value_or(QString())};
+}
 
-QLabel* labelOf(MainWindow& main, const char* name) { return main.findChild<QLabel*>(QString::fromLatin1(name)); }
+QLabel* labelOf(MainWindow& main, const char* name) {
+    return main.findChild<QLabel*>(QString::fromLatin1(name));
+}
 
 void setLabel(MainWindow& main, const char* name, const QString& text) {
     if (QLabel* l = labelOf(main, name)) l->setText(text);
@@ -200,7 +207,8 @@ void dialogEdit(MainWindow& main, const PageContext& page, const Parameter& p, Q
         if (p.mnemonic == QLatin1String("BL")) {
             hourglass();
             const QString value = main.link().CollectBroadcastReplies(command, append);
-            if (value == QLatin1String("0") || value == QLatin1String("1")) box->setText(*p.showWritten(value));
+            if (value == QLatin1String("0") || value == QLatin1String("1"))
+                box->setText(*p.showWritten(value));
         } else if (p.mnemonic == QLatin1String("MD")) {
             hourglass();
             const QString value = main.link().CollectBroadcastReplies(command, append);
@@ -222,9 +230,13 @@ bool holdsHintValue(const Parameter& p, const QLabel* box) {
 
 // ---- running exchanges ------------------------------------------------------------------------
 
-void setDialogOpener(DialogOpener opener) { dialogOpener() = std::move(opener); }
+void setDialogOpener(DialogOpener opener) {
+    dialogOpener() = std::move(opener);
+}
 
-bool exchangeRunning(MainWindow& main) { return main.property(RunningProperty).toBool(); }
+bool exchangeRunning(MainWindow& main) {
+    return main.property(RunningProperty).toBool();
+}
 
 bool runExchange(MainWindow& main, const std::function<void()>& action) {
     if (exchangeRunning(main)) return true;
@@ -251,7 +263,8 @@ bool attachValueBox(MainWindow& main, const PageContext& page, ValueBox* box) {
                 dialogEdit(main, page, *p, box);
         });
     });
-    main.hint(box, [p, box]() -> QString { return holdsHintValue(*p, box) ? texts::ClickToChange : QString(); });
+    main.hint(box,
+              [p, box]() -> QString { return holdsHintValue(*p, box) ? texts::ClickToChange : QString(); });
     return true;
 }
 
@@ -287,7 +300,8 @@ Reply readParameter(MainWindow& main, const PageContext& page, const QString& mn
 std::optional<QString> valueOf(MainWindow& main, const Reply& reply, const QString& mnemonic) {
     if (reply.holdsValue()) return reply.value();
     if (reply.answered())
-        main.op().message(QStringLiteral("The reply to %1 holds no value ").arg(mnemonic) + texts::CorruptedParameter,
+        main.op().message(QStringLiteral("The reply to %1 holds no value ").arg(mnemonic) +
+                              texts::CorruptedParameter,
                           QStringLiteral("Error"), Operator::Icon::Information);
     return std::nullopt;
 }

@@ -4,6 +4,8 @@
 
 namespace cvi {
 
-bool openOptionDialog(MainWindow&, const QString&) { return false; }
+bool openOptionDialog(MainWindow&, const QString&) {
+    return false;
+}
 
 } // namespace cvi

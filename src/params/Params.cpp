@@ -10,7 +10,8 @@ void installParameterPages(MainWindow& main) {
     auto* configuration = new ConfigurationPage(main);
     main.setPage(MainWindow::PageConfiguration, configuration);
     main.registerIdList(MainWindow::PageConfiguration, configuration->idList());
-    QObject::connect(&main, &MainWindow::linkSettingsChanged, configuration, &ConfigurationPage::showLinkSettings);
+    QObject::connect(&main, &MainWindow::linkSettingsChanged, configuration,
+                     &ConfigurationPage::showLinkSettings);
 
     auto* calibration = new CalibrationPage(main);
     main.setPage(MainWindow::PageCalibration, calibration);

@@ -1,6 +1,5 @@
 #include "ResponseLog.h"
 
-#include "Catalogue.h"
 #include "MainWindow.h"
 
 #include <QKeyEvent>
@@ -16,9 +15,8 @@ void appendReply(QPlainTextEdit* box, const QString& text) {
     box->insertPlainText(QString(text).remove('\r'));
 }
 
-ResponseLog::ResponseLog(MainWindow& main, const QString& name, qint16& counter, int scrollFrom,
-                         const QString& focusHint, QWidget* parent)
-    : QPlainTextEdit(parent), main_(main), counter_(counter), scrollFrom_(scrollFrom), focusHint_(focusHint) {
+ResponseLog::ResponseLog(MainWindow& main, const QString& name, qint16& counter, Rules rules, QWidget* parent)
+    : QPlainTextEdit(parent), main_(main), counter_(counter), rules_(std::move(rules)) {
     setObjectName(name);
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -27,12 +25,14 @@ ResponseLog::ResponseLog(MainWindow& main, const QString& name, qint16& counter,
     connect(this, &QPlainTextEdit::textChanged, this, &ResponseLog::changed);
 }
 
-void ResponseLog::appendReply(const QString& text) { cvi::appendReply(this, text); }
+void ResponseLog::appendReply(const QString& text) {
+    cvi::appendReply(this, text);
+}
 
 void ResponseLog::changed() {
     // The counter is 16 bits wide; it stops at its top instead of wrapping.
     if (counter_ < std::numeric_limits<qint16>::max()) ++counter_;
-    if (counter_ < scrollFrom_) return;
+    if (counter_ < rules_.scrollFrom) return;
     // Keep the newest line in view (without taking the keyboard focus from the operator).
     if (QScrollBar* bar = verticalScrollBar()) bar->setValue(bar->maximum());
     ++scrolls_;
@@ -48,17 +48,17 @@ void ResponseLog::keyPressEvent(QKeyEvent* event) {
 
 void ResponseLog::mousePressEvent(QMouseEvent* event) {
     QPlainTextEdit::mousePressEvent(event);
-    if (!document()->isEmpty()) main_.setLeftMessage(texts::CopyHint);
+    if (!rules_.clickHint.isEmpty() && !document()->isEmpty()) main_.setLeftMessage(rules_.clickHint);
 }
 
 void ResponseLog::focusInEvent(QFocusEvent* event) {
     QPlainTextEdit::focusInEvent(event);
-    if (!focusHint_.isEmpty() && !document()->isEmpty()) main_.setLeftMessage(focusHint_);
+    if (!rules_.focusHint.isEmpty() && !document()->isEmpty()) main_.setLeftMessage(rules_.focusHint);
 }
 
 void ResponseLog::focusOutEvent(QFocusEvent* event) {
     QPlainTextEdit::focusOutEvent(event);
-    main_.setLeftMessage(QString());
+    if (rules_.clearOnLeave) main_.setLeftMessage(QString());
 }
 
 } // namespace cvi

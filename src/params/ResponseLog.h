@@ -15,11 +15,17 @@ class ResponseLog : public QPlainTextEdit {
 public:
     static constexpr int MaxLines = 5000;
 
-    // `counter` is the page's line counter in the shared state; every change raises it and, from
-    // `scrollFrom` on, scrolls the newest line into view. `focusHint` is shown when the box gets
-    // the focus with text in it (empty: nothing).
-    ResponseLog(MainWindow& main, const QString& name, qint16& counter, int scrollFrom,
-                const QString& focusHint = QString(), QWidget* parent = nullptr);
+    // How a page's log behaves.
+    struct Rules {
+        int scrollFrom = 10;      // from this count of changes on, every change shows the newest line
+        QString clickHint;        // shown on a click while the box holds text (empty: nothing)
+        QString focusHint;        // shown when the box gets the focus while it holds text
+        bool clearOnLeave = true; // losing the focus empties the left panel
+    };
+
+    // `counter` is the page's line counter in the shared state; every change raises it.
+    ResponseLog(MainWindow& main, const QString& name, qint16& counter, Rules rules,
+                QWidget* parent = nullptr);
 
     // Appends a reply as the instruments send it: CR dropped, LF kept.
     void appendReply(const QString& text);
@@ -37,8 +43,7 @@ private:
 
     MainWindow& main_;
     qint16& counter_;
-    int scrollFrom_;
-    QString focusHint_;
+    Rules rules_;
     int scrolls_ = 0;
 };
 

@@ -63,7 +63,8 @@ struct PageBench : SimBench {
 
     void answer(const QByteArray& bytes, double t) {
         QByteArray body = bytes;
-        while (body.startsWith('*')) body.remove(0, 1);
+        while (body.startsWith('*'))
+            body.remove(0, 1);
         if (body.size() < 4 || !body.endsWith("\r\n")) return;
         body = body.mid(4, body.size() - 6);
         const auto it = script.constFind(QString::fromLatin1(body));
@@ -73,7 +74,8 @@ struct PageBench : SimBench {
     QStringList scriptedTexts() const {
         QStringList out;
         if (scripted)
-            for (const auto& w : scripted->writes) out << QString::fromLatin1(w.bytes);
+            for (const auto& w : scripted->writes)
+                out << QString::fromLatin1(w.bytes);
         return out;
     }
 
@@ -116,7 +118,8 @@ struct PageBench : SimBench {
 // The lines a page writes for reading `mnemonics` of instrument `id`, one "**" line each.
 inline QStringList readLines(const QString& id, const QStringList& mnemonics) {
     QStringList out;
-    for (const QString& m : mnemonics) out << "**" + id + "00" + m + "\r\n";
+    for (const QString& m : mnemonics)
+        out << "**" + id + "00" + m + "\r\n";
     return out;
 }
 

@@ -16,7 +16,9 @@ using cvi::test::readLines;
 class TestConfiguration : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { setEndProgramHook([] {}); }
+    void initTestCase() {
+        setEndProgramHook([] {});
+    }
     void startReadsEveryParameterInOrder();
     void modelMSkipsItsMissingParameters();
     void silentInstrumentStopsAfterSN();
@@ -46,23 +48,40 @@ void TestConfiguration::startReadsEveryParameterInOrder() {
     b.press("cmdConfigurationStart");
 
     QStringList expected{"*", "*0100SN\r\n"};
-    expected << readLines("01", {"VR", "BL", "DD", "DP", "LL", "LH", "IM", "IC", "MD", "OP", "PR", "TR", "AR", "T1",
-                                 "UN", "UF", "ZS", "ZV", "ZL"});
+    expected << readLines("01", {"VR", "BL", "DD", "DP", "LL", "LH", "IM", "IC", "MD", "OP", "PR", "TR", "AR",
+                                 "T1", "UN", "UF", "ZS", "ZV", "ZL"});
     QCOMPARE(b.lines(), expected);
     const auto writes = b.wire().writes();
     QVERIFY(writes[1].time - writes[0].time >= 0.010);
 
-    const QList<QPair<QString, QString>> shown = {
-        {"lblserialNum", "104512"}, {"lblSoftwareVersion", "5.10"},  {"lblBaudRate", "9600"},
-        {"lblParity", "N"},         {"lblBL", "Unlocked"},           {"lblDD", "Short"},
-        {"lblDP", "4"},             {"lblLL", "0.0000"},             {"lblLH", "30.0000"},
-        {"lblIM", "Off"},           {"lblIC", "Ignore line"},        {"lblMD", "0"},
-        {"lblDisplay", "Off"},      {"lblRS232", "Off"},             {"lblOverpressure", "35.0000"},
-        {"lblPR", "238"},           {"lblTR", "952"},                {"lblAR", "Low"},
-        {"lblIntegrationTime", "0.79"}, {"lblUnit", "psi"},          {"lblUF", "1.000000"},
-        {"lblZS", "Off"},           {"lblZV", "0.0000"},             {"lblZL", "Unlocked"},
-        {"lblCommand", "*0100"},    {"PnlMiddleMessage", ""}};
-    for (const auto& [box, value] : shown) QVERIFY2(b.text(box) == value, qPrintable(box + " = " + b.text(box)));
+    const QList<QPair<QString, QString>> shown = {{"lblserialNum", "104512"},
+                                                  {"lblSoftwareVersion", "5.10"},
+                                                  {"lblBaudRate", "9600"},
+                                                  {"lblParity", "N"},
+                                                  {"lblBL", "Unlocked"},
+                                                  {"lblDD", "Short"},
+                                                  {"lblDP", "4"},
+                                                  {"lblLL", "0.0000"},
+                                                  {"lblLH", "30.0000"},
+                                                  {"lblIM", "Off"},
+                                                  {"lblIC", "Ignore line"},
+                                                  {"lblMD", "0"},
+                                                  {"lblDisplay", "Off"},
+                                                  {"lblRS232", "Off"},
+                                                  {"lblOverpressure", "35.0000"},
+                                                  {"lblPR", "238"},
+                                                  {"lblTR", "952"},
+                                                  {"lblAR", "Low"},
+                                                  {"lblIntegrationTime", "0.79"},
+                                                  {"lblUnit", "psi"},
+                                                  {"lblUF", "1.000000"},
+                                                  {"lblZS", "Off"},
+                                                  {"lblZV", "0.0000"},
+                                                  {"lblZL", "Unlocked"},
+                                                  {"lblCommand", "*0100"},
+                                                  {"PnlMiddleMessage", ""}};
+    for (const auto& [box, value] : shown)
+        QVERIFY2(b.text(box) == value, qPrintable(box + " = " + b.text(box)));
     QCOMPARE(b.w<QGroupBox>("frmOutputtype")->title(), QStringLiteral("16-Bit Output ( Parallel )"));
     QVERIFY(!b.enabled("cmdConfigurationStart"));
     QVERIFY(b.enabled("cmdUpdate"));
@@ -89,8 +108,8 @@ void TestConfiguration::modelMSkipsItsMissingParameters() {
     QStringList expected{"*", "*0200SN\r\n"};
     expected << readLines("02", {"VR", "BL", "MD", "PR", "TR", "AR", "T1", "UN", "UF"});
     QCOMPARE(b.lines(), expected);
-    for (const char* box : {"lblDD", "lblDP", "lblLL", "lblLH", "lblIM", "lblIC", "lblOverpressure", "lblZS", "lblZV",
-                            "lblZL"})
+    for (const char* box :
+         {"lblDD", "lblDP", "lblLL", "lblLH", "lblIM", "lblIC", "lblOverpressure", "lblZS", "lblZV", "lblZL"})
         QVERIFY2(b.text(box) == "-", box);
     QCOMPARE(b.text("lblSoftwareVersion"), QStringLiteral("M2.04"));
     QCOMPARE(b.w<QGroupBox>("frmOutputtype")->title(), QStringLiteral("16-Bit Output (---------)"));
@@ -109,7 +128,8 @@ void TestConfiguration::silentInstrumentStopsAfterSN() {
     QCOMPARE(b.op.messages[0].text, QStringLiteral("Can't read SN!Increase Timeout and check connections."));
     QCOMPARE(b.op.messages[0].title, QStringLiteral("Warning"));
     QCOMPARE(b.op.messages[0].icon, Operator::Icon::Exclamation);
-    for (const char* box : {"lblserialNum", "lblSoftwareVersion", "lblBL", "lblPR", "lblUnit", "lblZS", "lblMD"})
+    for (const char* box :
+         {"lblserialNum", "lblSoftwareVersion", "lblBL", "lblPR", "lblUnit", "lblZS", "lblMD"})
         QVERIFY2(b.text(box).isEmpty(), box);
     QCOMPARE(b.middle(), QString());
     QVERIFY(!b.enabled("cmdConfigurationStart")); // Start stays off
@@ -122,21 +142,66 @@ void TestConfiguration::shownValues_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("UN 8, digit zero") << "UN" << "8" << "lblUnit" << "m H20";
-    QTest::newRow("UN 0") << "UN" << "0" << "lblUnit" << "User defined";
-    QTest::newRow("UN 7") << "UN" << "7" << "lblUnit" << "mm Hg or torr";
-    QTest::newRow("BL other than 0") << "BL" << "5" << "lblBL" << "Locked";
-    QTest::newRow("DD other than 0") << "DD" << "1" << "lblDD" << "Long";
-    QTest::newRow("IM 2 reads as On") << "IM" << "2" << "lblIM" << "On";
-    QTest::newRow("IM unknown") << "IM" << "7" << "lblIM" << "???";
-    QTest::newRow("IC 2") << "IC" << "2" << "lblIC" << "Ground enable";
-    QTest::newRow("AR 1") << "AR" << "1" << "lblAR" << "High";
-    QTest::newRow("ZL 1") << "ZL" << "1" << "lblZL" << "Locked";
-    QTest::newRow("ZS 2") << "ZS" << "2" << "lblZS" << "On";
-    QTest::newRow("MD 3 display") << "MD" << "3" << "lblDisplay" << "On";
-    QTest::newRow("MD 2 RS-232") << "MD" << "2" << "lblRS232" << "On";
-    QTest::newRow("MD 2 display") << "MD" << "2" << "lblDisplay" << "Off";
-    QTest::newRow("MD 1 display") << "MD" << "1" << "lblDisplay" << "On";
+    QTest::newRow("UN 8, digit zero") << "UN"
+                                      << "8"
+                                      << "lblUnit"
+                                      << "m H20";
+    QTest::newRow("UN 0") << "UN"
+                          << "0"
+                          << "lblUnit"
+                          << "User defined";
+    QTest::newRow("UN 7") << "UN"
+                          << "7"
+                          << "lblUnit"
+                          << "mm Hg or torr";
+    QTest::newRow("BL other than 0") << "BL"
+                                     << "5"
+                                     << "lblBL"
+                                     << "Locked";
+    QTest::newRow("DD other than 0") << "DD"
+                                     << "1"
+                                     << "lblDD"
+                                     << "Long";
+    QTest::newRow("IM 2 reads as On") << "IM"
+                                      << "2"
+                                      << "lblIM"
+                                      << "On";
+    QTest::newRow("IM unknown") << "IM"
+                                << "7"
+                                << "lblIM"
+                                << "???";
+    QTest::newRow("IC 2") << "IC"
+                          << "2"
+                          << "lblIC"
+                          << "Ground enable";
+    QTest::newRow("AR 1") << "AR"
+                          << "1"
+                          << "lblAR"
+                          << "High";
+    QTest::newRow("ZL 1") << "ZL"
+                          << "1"
+                          << "lblZL"
+                          << "Locked";
+    QTest::newRow("ZS 2") << "ZS"
+                          << "2"
+                          << "lblZS"
+                          << "On";
+    QTest::newRow("MD 3 display") << "MD"
+                                  << "3"
+                                  << "lblDisplay"
+                                  << "On";
+    QTest::newRow("MD 2 RS-232") << "MD"
+                                 << "2"
+                                 << "lblRS232"
+                                 << "On";
+    QTest::newRow("MD 2 display") << "MD"
+                                  << "2"
+                                  << "lblDisplay"
+                                  << "Off";
+    QTest::newRow("MD 1 display") << "MD"
+                                  << "1"
+                                  << "lblDisplay"
+                                  << "On";
 }
 
 void TestConfiguration::shownValues() {
@@ -148,7 +213,8 @@ void TestConfiguration::shownValues() {
     b.startConfiguration();
     QCOMPARE(b.text(box), shown);
     const bool userDefined = mnemonic == "UN" && value == "0";
-    for (const char* uf : {"lblUFHeading", "lblUF", "lblUFUnit"}) QCOMPARE(b.w<QLabel>(uf)->isHidden(), !userDefined);
+    for (const char* uf : {"lblUFHeading", "lblUF", "lblUFUnit"})
+        QCOMPARE(b.w<QLabel>(uf)->isHidden(), !userDefined);
     if (mnemonic == "ZS") QVERIFY(!b.w<QLabel>("lblZV")->isHidden() && !b.w<QLabel>("lblZVName")->isHidden());
 }
 
@@ -156,14 +222,30 @@ void TestConfiguration::integrationTime_data() {
     QTest::addColumn<QString>("pr");
     QTest::addColumn<QString>("t1");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("PR 238, T1 30") << "238" << "30" << "0.79";
-    QTest::newRow("PR 1000, T1 35") << "1000" << "35" << "6";
-    QTest::newRow("T1 33.4 is above 33") << "238" << "33.4" << "1.4";
-    QTest::newRow("T1 exactly 33") << "1000" << "33" << "3.3";
-    QTest::newRow("one decimal above 1, half up") << "500" << "30" << "1.7";
-    QTest::newRow("two decimals, half up") << "50" << "30" << "0.17";
-    QTest::newRow("four decimals below 0.1") << "1" << "30" << "0.0033";
-    QTest::newRow("highest PR") << "16383" << "40" << "98.3";
+    QTest::newRow("PR 238, T1 30") << "238"
+                                   << "30"
+                                   << "0.79";
+    QTest::newRow("PR 1000, T1 35") << "1000"
+                                    << "35"
+                                    << "6";
+    QTest::newRow("T1 33.4 is above 33") << "238"
+                                         << "33.4"
+                                         << "1.4";
+    QTest::newRow("T1 exactly 33") << "1000"
+                                   << "33"
+                                   << "3.3";
+    QTest::newRow("one decimal above 1, half up") << "500"
+                                                  << "30"
+                                                  << "1.7";
+    QTest::newRow("two decimals, half up") << "50"
+                                           << "30"
+                                           << "0.17";
+    QTest::newRow("four decimals below 0.1") << "1"
+                                             << "30"
+                                             << "0.0033";
+    QTest::newRow("highest PR") << "16383"
+                                << "40"
+                                << "98.3";
 }
 
 void TestConfiguration::integrationTime() {
@@ -184,8 +266,8 @@ void TestConfiguration::integrationTime() {
 void TestConfiguration::shortRepliesAreCorruptedParameters() {
     // Replies the loop cannot make: a PR reply too short to hold a value, a UN reply with none.
     PageBench b(sim::LoopConfig::demo(), PageBench::Line::Script);
-    b.script = {{"SN", "*0001SN=5\r\n"}, {"VR", "*0001VR=5.10\r\n"}, {"PR", "*0001P\r\n"},
-                {"TR", "*0001TR=952\r\n"}, {"IM", "*0001IM=1\r\n"},   {"UN", "*0001\r\n"}};
+    b.script = {{"SN", "*0001SN=5\r\n"},   {"VR", "*0001VR=5.10\r\n"}, {"PR", "*0001P\r\n"},
+                {"TR", "*0001TR=952\r\n"}, {"IM", "*0001IM=1\r\n"},    {"UN", "*0001\r\n"}};
     b.choose("cboConfiguration", 0);
     b.press("cmdConfigurationStart");
     QCOMPARE(b.text("lblPR"), QStringLiteral("-"));
@@ -193,9 +275,10 @@ void TestConfiguration::shortRepliesAreCorruptedParameters() {
     QCOMPARE(b.text("lblTR"), QStringLiteral("952"));
     QCOMPARE(b.text("lblIntegrationTime"), QStringLiteral("-"));
     QCOMPARE(b.op.messages.size(), 2);
-    QCOMPARE(b.op.messages[0].text, QStringLiteral("The reply to PR holds no value - This may be due to a corrupted "
-                                                   "parameter.  Please try to overwrite this parameter via the "
-                                                   "terminal."));
+    QCOMPARE(b.op.messages[0].text,
+             QStringLiteral("The reply to PR holds no value - This may be due to a corrupted "
+                            "parameter.  Please try to overwrite this parameter via the "
+                            "terminal."));
     QCOMPARE(b.op.messages[0].title, QStringLiteral("Error"));
     QCOMPARE(b.op.messages[0].icon, Operator::Icon::Information);
     QVERIFY(b.op.messages[1].text.startsWith("The reply to UN holds no value -"));
@@ -227,10 +310,14 @@ void TestConfiguration::updateReadsTaring_data() {
     QTest::addColumn<QString>("shown");
     QTest::addColumn<bool>("offsetShown");
     QTest::addColumn<QStringList>("reads");
-    QTest::newRow("off") << "0" << "Off" << false << QStringList{"ZS"};
-    QTest::newRow("on") << "2" << "On" << true << QStringList{"ZS", "ZV"};
-    QTest::newRow("requested") << "1" << "Requested" << true << QStringList{"ZS", "ZV"};
-    QTest::newRow("unknown") << "4" << "???" << false << QStringList{"ZS"};
+    QTest::newRow("off") << "0"
+                         << "Off" << false << QStringList{"ZS"};
+    QTest::newRow("on") << "2"
+                        << "On" << true << QStringList{"ZS", "ZV"};
+    QTest::newRow("requested") << "1"
+                               << "Requested" << true << QStringList{"ZS", "ZV"};
+    QTest::newRow("unknown") << "4"
+                             << "???" << false << QStringList{"ZS"};
 }
 
 void TestConfiguration::updateReadsTaring() {
@@ -249,7 +336,8 @@ void TestConfiguration::updateReadsTaring() {
     QCOMPARE(b.w<QLabel>("lblZV")->isHidden(), !offsetShown);
     if (offsetShown) QCOMPARE(b.text("lblZV"), QStringLiteral("1.2500"));
     QVERIFY(b.enabled("cmdUpdate"));
-    QVERIFY(b.log("txtResponseBox").endsWith(reads.size() == 2 ? "*0001ZV=1.2500\n" : "*0001ZS=" + zs + "\n"));
+    QVERIFY(
+        b.log("txtResponseBox").endsWith(reads.size() == 2 ? "*0001ZV=1.2500\n" : "*0001ZS=" + zs + "\n"));
 }
 
 void TestConfiguration::choosingAnIdClearsEveryPage_data() {
@@ -270,8 +358,8 @@ void TestConfiguration::choosingAnIdClearsEveryPage() {
     QCOMPARE(b.state.AddressPrefix, QStringLiteral("*0300"));
     QVERIFY(b.enabled("cmdConfigurationStart"));
     QVERIFY(b.enabled("cmdCalibrationStart"));
-    for (const char* box : {"lblserialNum", "lblPR", "lblBL", "lblIntegrationTime", "lblDisplay", "lblSN", "lblVer",
-                            "lblPA", "lblC1", "lblY3", "lblCommand", "lblCmd"})
+    for (const char* box : {"lblserialNum", "lblPR", "lblBL", "lblIntegrationTime", "lblDisplay", "lblSN",
+                            "lblVer", "lblPA", "lblC1", "lblY3", "lblCommand", "lblCmd"})
         QVERIFY2(b.text(box).isEmpty(), box);
     QCOMPARE(b.text("lblBaudRate"), QStringLiteral("9600")); // the link's, not the instrument's
     QVERIFY(b.log("txtResponseBox").isEmpty());
@@ -292,8 +380,8 @@ void TestConfiguration::calibrationStartOrder() {
     b.wire().clear();
     b.press("cmdCalibrationStart");
     QStringList expected{"*", "*0100SN\r\n"};
-    expected << readLines("01", {"VR", "PA", "PM", "TC", "C1", "C2", "C3", "D1", "D2", "T1", "T2", "T3", "T4", "T5",
-                                 "U0", "Y1", "Y2", "Y3"});
+    expected << readLines("01", {"VR", "PA", "PM", "TC", "C1", "C2", "C3", "D1", "D2", "T1", "T2", "T3", "T4",
+                                 "T5", "U0", "Y1", "Y2", "Y3"});
     QCOMPARE(b.lines(), expected);
     QCOMPARE(b.text("lblSN"), QStringLiteral("104512"));
     QCOMPARE(b.text("lblVer"), QStringLiteral("5.10"));
@@ -366,10 +454,32 @@ void TestConfiguration::responseLogIsReadOnlyAndBounded() {
 
     QTest::mouseClick(box->viewport(), Qt::LeftButton);
     QCOMPARE(b.left(), QStringLiteral("To copy select and press Ctrl + C"));
+    QFocusEvent out(QEvent::FocusOut);
+    QCoreApplication::sendEvent(box, &out);
+    QCOMPARE(b.left(), QString());
+
+    // The calibration log also speaks when it gets the focus.
+    b.startCalibration();
+    auto* cal = b.w<QPlainTextEdit>("txtCalResponse");
+    QFocusEvent in(QEvent::FocusIn);
+    QCoreApplication::sendEvent(cal, &in);
+    QCOMPARE(b.left(), QStringLiteral("To copy select and press Ctrl+C"));
+
+    // After an instrument is chosen the first nine changes leave the view alone; every later
+    // one brings the newest line into view.
+    b.choose("cboConfiguration", 1);
+    auto* log = b.w<ResponseLog>("txtResponseBox");
+    const int scrolled = log->scrolls();
+    for (int i = 0; i < 9; ++i)
+        log->appendReply("*0002PR=238\r\n");
+    QCOMPARE(log->scrolls(), scrolled);
+    log->appendReply("*0002PR=238\r\n");
+    QCOMPARE(log->scrolls(), scrolled + 1);
 
     // Thousands of replies keep a bounded log and the newest line in view; the counter stops at
     // its top instead of wrapping.
-    for (int i = 0; i < 40000; ++i) appendReply(box, QStringLiteral("*0001PR=%1\r\n").arg(i));
+    for (int i = 0; i < 40000; ++i)
+        appendReply(box, QStringLiteral("*0001PR=%1\r\n").arg(i));
     QVERIFY(box->document()->blockCount() <= 5001);
     QVERIFY(box->toPlainText().endsWith("*0001PR=39999\n"));
     QCOMPARE(b.state.ConfigLineCount, qint16(32767));
