@@ -47,11 +47,12 @@ void CalibrationPage::build() {
     command_->setTextFormat(Qt::PlainText);
     command_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     command_->setMinimumWidth(260);
+    command_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     top->addWidget(command_, 1, 2);
     top->addWidget(caption(QStringLiteral("Response"), this), 0, 3);
     log_ = new ResponseLog(main_, QStringLiteral("txtCalResponse"), main_.state().CalLineCount,
                            ResponseLog::Rules{10, texts::CopyHint, texts::CopyHintFocus, true}, this);
-    log_->setFixedHeight(64);
+    log_->setFixedHeight(80);
     top->addWidget(log_, 1, 3);
     top->setColumnStretch(3, 1);
 
@@ -61,6 +62,8 @@ void CalibrationPage::build() {
         auto* grid = new QGridLayout(f);
         grid->setContentsMargins(6, 4, 6, 4);
         grid->setVerticalSpacing(3);
+        grid->setAlignment(Qt::AlignTop);
+        grid->setAlignment(Qt::AlignTop);
         main_.blankHint(f);
         return f;
     };

@@ -29,6 +29,7 @@ QGroupBox* frame(const char* name, const QString& title, QWidget* parent) {
     auto* grid = new QGridLayout(f);
     grid->setContentsMargins(6, 4, 6, 4);
     grid->setVerticalSpacing(3);
+    grid->setAlignment(Qt::AlignTop);
     return f;
 }
 
@@ -81,6 +82,7 @@ void ConfigurationPage::build() {
     command_->setTextFormat(Qt::PlainText);
     command_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     command_->setMinimumWidth(260);
+    command_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     top->addWidget(command_, 1, 2);
     autoNumber_ = new QPushButton(QStringLiteral("Renumber"), this);
     autoNumber_->setObjectName(QStringLiteral("cmdAutoNumber"));
@@ -88,7 +90,7 @@ void ConfigurationPage::build() {
     top->addWidget(caption(QStringLiteral("Response"), this), 0, 4);
     log_ = new ResponseLog(main_, QStringLiteral("txtResponseBox"), main_.state().ConfigLineCount,
                            ResponseLog::Rules{10, texts::CopyHint, QString(), true}, this);
-    log_->setFixedHeight(64);
+    log_->setFixedHeight(80);
     top->addWidget(log_, 1, 4);
     top->setColumnStretch(4, 1);
 

@@ -24,7 +24,8 @@ ValueBox::ValueBox(const QString& name, QWidget* parent) : QLabel(parent) {
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
     setMinimumWidth(90);
-    setCursor(Qt::PointingHandCursor);
+    setMargin(2);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
 void ValueBox::mousePressEvent(QMouseEvent* event) {

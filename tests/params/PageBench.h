@@ -85,6 +85,16 @@ struct PageBench : SimBench {
         return found;
     }
     QString text(const QString& name) const { return w<QLabel>(name)->text(); }
+    // The "box=text" pairs that do not hold, as "box=actual"; empty when all hold.
+    QString mismatches(const QStringList& pairs) const {
+        QStringList wrong;
+        for (const QString& pair : pairs) {
+            const QString box = pair.section('=', 0, 0);
+            const QString actual = text(box);
+            if (actual != pair.section('=', 1)) wrong << box + "=" + actual;
+        }
+        return wrong.join(", ");
+    }
     QString left() const { return text(QStringLiteral("PnlLeftMessage")); }
     QString middle() const { return text(QStringLiteral("PnlMiddleMessage")); }
     QString log(const QString& box) const { return w<QPlainTextEdit>(box)->toPlainText(); }
@@ -114,6 +124,11 @@ struct PageBench : SimBench {
     }
     QStringList lines() const { return const_cast<PageBench*>(this)->wire().writtenTexts(); }
 };
+
+// One row of a data table.
+template <class... Values> void row(const char* name, const Values&... values) {
+    (QTest::newRow(name) << ... << values);
+}
 
 // The lines a page writes for reading `mnemonics` of instrument `id`, one "**" line each.
 inline QStringList readLines(const QString& id, const QStringList& mnemonics) {
