@@ -242,8 +242,7 @@ std::optional<QString> ConfigurationPage::valueOf(const Reply& reply, const QStr
 
 std::optional<QString> ConfigurationPage::readInto(const QString& mnemonic, bool runInterfaceFirst) {
     const Parameter& p = *catalogue::find(mnemonic);
-    const std::optional<QString> value =
-        valueOf(read(mnemonic, ReadStep{false, runInterfaceFirst, 0.0}), mnemonic);
+    std::optional<QString> value = valueOf(read(mnemonic, ReadStep{false, runInterfaceFirst, 0.0}), mnemonic);
     showCoded(findChild<QLabel*>(p.box), p, value);
     return value;
 }

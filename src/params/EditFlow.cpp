@@ -291,7 +291,7 @@ Reply readParameter(MainWindow& main, const PageContext& page, const QString& mn
     }
     if (step.waitFirst > 0) link.WaitForInput(step.waitFirst);
     if (step.runInterfaceFirst) main.runtime().pump();
-    const Reply reply = readReply(link);
+    Reply reply = readReply(link);
     if (reply.answered()) appendReply(page.response, reply.line);
     link.ClosePort();
     main.runtime().pump();
