@@ -1,0 +1,188 @@
+#include "CalibrationPage.h"
+
+#include "Frames.h"
+#include "MainWindow.h"
+#include "Pointer.h"
+#include "ResponseLog.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace cvi {
+
+using namespace catalogue;
+
+namespace {
+QLabel* caption(const QString& text, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setTextFormat(Qt::PlainText);
+    return l;
+}
+} // namespace
+
+CalibrationPage::CalibrationPage(MainWindow& main) : main_(main) {
+    setObjectName(QStringLiteral("pageCalibration"));
+    build();
+}
+
+PageContext CalibrationPage::context() const {
+    return PageContext{start_, command_, log_};
+}
+
+void CalibrationPage::build() {
+    auto* top = new QGridLayout;
+    top->addWidget(caption(QStringLiteral("Instrument ID"), this), 0, 0);
+    ids_ = new QComboBox(this);
+    ids_->setObjectName(QStringLiteral("cboCalibration"));
+    top->addWidget(ids_, 1, 0);
+    start_ = new QPushButton(QStringLiteral("Start"), this);
+    start_->setObjectName(QStringLiteral("cmdCalibrationStart"));
+    top->addWidget(start_, 1, 1);
+    top->addWidget(caption(QStringLiteral("Command"), this), 0, 2);
+    command_ = new QLabel(this);
+    command_->setObjectName(QStringLiteral("lblCmd"));
+    command_->setTextFormat(Qt::PlainText);
+    command_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    command_->setMinimumWidth(260);
+    command_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    top->addWidget(command_, 1, 2);
+    top->addWidget(caption(QStringLiteral("Response"), this), 0, 3);
+    log_ = new ResponseLog(main_, QStringLiteral("txtCalResponse"), main_.state().CalLineCount,
+                           ResponseLog::Rules{10, texts::CopyHint, texts::CopyHintFocus, true}, this);
+    log_->setFixedHeight(80);
+    top->addWidget(log_, 1, 3);
+    top->setColumnStretch(3, 1);
+
+    auto makeFrame = [this](const char* name, const char* title) {
+        auto* f = new QGroupBox(QString::fromLatin1(title), this);
+        f->setObjectName(QString::fromLatin1(name));
+        auto* grid = new QGridLayout(f);
+        grid->setContentsMargins(6, 4, 6, 4);
+        grid->setVerticalSpacing(3);
+        grid->setAlignment(Qt::AlignTop);
+        grid->setAlignment(Qt::AlignTop);
+        main_.blankHint(f);
+        return f;
+    };
+    auto addBox = [this](QGroupBox* f, const QString& name, const QString& text) {
+        auto* grid = static_cast<QGridLayout*>(f->layout());
+        const int row = grid->count() / 2; // a caption and a box per row
+        auto* b = new ValueBox(name, f);
+        grid->addWidget(caption(text, f), row, 0);
+        grid->addWidget(b, row, 1);
+        boxes_ << b;
+        return b;
+    };
+    auto addCoefficients = [&](QGroupBox* f, std::initializer_list<const char*> mnemonics) {
+        for (const char* m : mnemonics) {
+            const Parameter* p = catalogue::find(QString::fromLatin1(m));
+            addBox(f, p->box, p->boxCaption());
+        }
+    };
+
+    QGroupBox* info = makeFrame("fraCalInformation", "Instrument Information");
+    addBox(info, QStringLiteral("lblSN"), QStringLiteral("Serial Number"));
+    addBox(info, QStringLiteral("lblVer"), QStringLiteral("Software Version"));
+    QGroupBox* pressure = makeFrame("fraPressure", "Pressure");
+    addCoefficients(pressure, {"PA", "PM", "TC"});
+    QGroupBox* cd = makeFrame("fraCDCoefficients", "C , D Coefficients");
+    addCoefficients(cd, {"C1", "C2", "C3", "D1", "D2"});
+    QGroupBox* t = makeFrame("fraTCoefficients", "T Coefficients");
+    addCoefficients(t, {"T1", "T2", "T3", "T4", "T5"});
+    QGroupBox* temperature = makeFrame("fraTemperature", "Temperature");
+    addCoefficients(temperature, {"U0"});
+    QGroupBox* y = makeFrame("fraYCoefficients", "Y Coefficients");
+    addCoefficients(y, {"Y1", "Y2", "Y3"});
+
+    auto* frames = new QGridLayout;
+    frames->addWidget(info, 0, 0);
+    frames->addWidget(pressure, 1, 0);
+    frames->addWidget(cd, 0, 1, 2, 1);
+    frames->addWidget(t, 0, 2, 2, 1);
+    frames->addWidget(temperature, 2, 0);
+    frames->addWidget(y, 2, 1, 1, 2);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(frames, 1);
+
+    connect(ids_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0) selectInstrument();
+    });
+    connect(start_, &QPushButton::clicked, this, [this] {
+        if (!runExchange(main_, [this] { start(); })) start_->setEnabled(true);
+    });
+    const PageContext page = context();
+    for (QLabel* b : boxes_)
+        attachValueBox(main_, page, static_cast<ValueBox*>(b));
+    hintStartButton(main_, start_);
+}
+
+void CalibrationPage::selectInstrument() {
+    AppState& state = main_.state();
+    state.CurrentSN.clear();
+    state.CurrentVR.clear();
+    main_.clearInformationLabels();
+    start_->setEnabled(true);
+    main_.setActionEnabled(QStringLiteral("mnuPrint"), false);
+    main_.setLeftMessage(texts::PushStart);
+    main_.setMiddleMessage(QString());
+    main_.syncIdLists(ids_);
+    state.AddressPrefix = addressPrefixFor(ids_->currentText());
+    log_->clear();
+    command_->clear();
+    state.CalLineCount = 0;
+    for (QLabel* b : boxes_)
+        b->clear();
+}
+
+void CalibrationPage::start() {
+    AppState& state = main_.state();
+    if (ids_->currentIndex() < 0 || ids_->currentText().isEmpty()) {
+        main_.setLeftMessage(texts::NoInstrument);
+        return;
+    }
+    const PageContext page = context();
+    state.ReadTimeout = state.CommTimeout + 1.0;
+    state.AddressPrefix = addressPrefixFor(ids_->currentText());
+    start_->setEnabled(false);
+    for (QLabel* b : boxes_)
+        b->clear();
+    hourglass();
+    main_.setMiddleMessage(texts::ReadingParameters);
+
+    auto label = [this](const QString& name) { return findChild<QLabel*>(name); };
+
+    const Reply sn = readParameter(main_, page, QStringLiteral("SN"), ReadStep{true, false, 0.0});
+    if (!sn.answered()) {
+        normalPointer();
+        main_.op().message(texts::CantReadSN, QStringLiteral("Warning"), Operator::Icon::Exclamation);
+        main_.setMiddleMessage(QString());
+        return;
+    }
+    const auto serial = valueOf(main_, sn, QStringLiteral("SN"));
+    label(QStringLiteral("lblSN"))->setText(serial.value_or(texts::NoValue));
+    state.CurrentSN = serial.value_or(QString());
+
+    const Reply vr = readParameter(main_, page, QStringLiteral("VR"), ReadStep{false, false, 0.5});
+    const auto version = valueOf(main_, vr, QStringLiteral("VR"));
+    label(QStringLiteral("lblVer"))->setText(version.value_or(texts::NoValue));
+    state.CurrentVR = version.value_or(QString());
+
+    for (const QString& m : calibrationOrder()) {
+        const auto value = valueOf(main_, readParameter(main_, page, m), m);
+        label(catalogue::find(m)->box)->setText(value.value_or(texts::NoValue));
+    }
+
+    main_.runtime().pump();
+    command_->clear();
+    main_.setMenusEnabled(true);
+    main_.setMiddleMessage(QString());
+    main_.setActionEnabled(QStringLiteral("mnuPrint"), true);
+    normalPointer();
+}
+
+} // namespace cvi

@@ -1,0 +1,381 @@
+#include "ConfigurationPage.h"
+
+#include "Frames.h"
+#include "MainWindow.h"
+#include "Pointer.h"
+#include "ResponseLog.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace cvi {
+
+using namespace catalogue;
+
+namespace {
+QLabel* caption(const QString& text, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setTextFormat(Qt::PlainText);
+    return l;
+}
+
+QGroupBox* frame(const char* name, const QString& title, QWidget* parent) {
+    auto* f = new QGroupBox(title, parent);
+    f->setObjectName(QString::fromLatin1(name));
+    auto* grid = new QGridLayout(f);
+    grid->setContentsMargins(6, 4, 6, 4);
+    grid->setVerticalSpacing(3);
+    grid->setAlignment(Qt::AlignTop);
+    return f;
+}
+
+QString captionOf(const char* mnemonic) {
+    return catalogue::find(QString::fromLatin1(mnemonic))->boxCaption();
+}
+} // namespace
+
+ConfigurationPage::ConfigurationPage(MainWindow& main) : main_(main) {
+    setObjectName(QStringLiteral("pageConfiguration"));
+    build();
+    showLinkSettings();
+    setUserFactorShown(false);
+}
+
+PageContext ConfigurationPage::context() const {
+    return PageContext{start_, command_, log_};
+}
+
+ValueBox* ConfigurationPage::addBox(QGroupBox* f, const char* name, const QString& text, int row,
+                                    int column) {
+    auto* grid = static_cast<QGridLayout*>(f->layout());
+    auto* b = new ValueBox(QString::fromLatin1(name), f);
+    if (!text.isNull()) grid->addWidget(caption(text, f), row, column);
+    grid->addWidget(b, row, column + 1);
+    boxes_ << b;
+    return b;
+}
+
+ValueBox* ConfigurationPage::box(const char* name) const {
+    return findChild<ValueBox*>(QString::fromLatin1(name));
+}
+
+void ConfigurationPage::setBox(const char* name, const QString& text) const {
+    if (ValueBox* b = box(name)) b->setText(text);
+}
+
+void ConfigurationPage::build() {
+    auto* top = new QGridLayout;
+    top->addWidget(caption(QStringLiteral("Instrument ID"), this), 0, 0);
+    ids_ = new QComboBox(this);
+    ids_->setObjectName(QStringLiteral("cboConfiguration"));
+    top->addWidget(ids_, 1, 0);
+    start_ = new QPushButton(QStringLiteral("Start"), this);
+    start_->setObjectName(QStringLiteral("cmdConfigurationStart"));
+    top->addWidget(start_, 1, 1);
+    top->addWidget(caption(QStringLiteral("Command"), this), 0, 2);
+    command_ = new QLabel(this);
+    command_->setObjectName(QStringLiteral("lblCommand"));
+    command_->setTextFormat(Qt::PlainText);
+    command_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    command_->setMinimumWidth(260);
+    command_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    top->addWidget(command_, 1, 2);
+    autoNumber_ = new QPushButton(QStringLiteral("Renumber"), this);
+    autoNumber_->setObjectName(QStringLiteral("cmdAutoNumber"));
+    top->addWidget(autoNumber_, 1, 3);
+    top->addWidget(caption(QStringLiteral("Response"), this), 0, 4);
+    log_ = new ResponseLog(main_, QStringLiteral("txtResponseBox"), main_.state().ConfigLineCount,
+                           ResponseLog::Rules{10, texts::CopyHint, QString(), true}, this);
+    log_->setFixedHeight(80);
+    top->addWidget(log_, 1, 4);
+    top->setColumnStretch(4, 1);
+
+    QGroupBox* info = frame("fraInstrumentInformation", QStringLiteral("Instrument Information"), this);
+    addBox(info, "lblSoftwareVersion", captionOf("VR"), 0);
+    addBox(info, "lblserialNum", captionOf("SN"), 1);
+
+    QGroupBox* transmission = frame("fraTransmission", QStringLiteral("Transmission"), this);
+    addBox(transmission, "lblBaudRate", captionOf("BR"), 0);
+    addBox(transmission, "lblParity", captionOf("PT"), 1);
+    addBox(transmission, "lblBL", captionOf("BL"), 2);
+
+    QGroupBox* taring = frame("fraTaring", QStringLiteral("Taring"), this);
+    addBox(taring, "lblZL", captionOf("ZL"), 0);
+    {
+        auto* grid = static_cast<QGridLayout*>(taring->layout());
+        auto* name = caption(captionOf("ZV"), taring);
+        name->setObjectName(QStringLiteral("lblZVName"));
+        grid->addWidget(name, 1, 0);
+        addBox(taring, "lblZV", QString(), 1);
+    }
+    addBox(taring, "lblZS", captionOf("ZS"), 2);
+    update_ = new QPushButton(QStringLiteral("Update"), taring);
+    update_->setObjectName(QStringLiteral("cmdUpdate"));
+    update_->setEnabled(false);
+    static_cast<QGridLayout*>(taring->layout())->addWidget(update_, 3, 1);
+
+    outputFrame_ = frame("frmOutputtype", texts::OutputNotRead, this);
+    addBox(outputFrame_, "lblIC", captionOf("IC"), 0);
+    addBox(outputFrame_, "lblIM", captionOf("IM"), 1);
+    addBox(outputFrame_, "lblLH", captionOf("LH"), 2);
+    addBox(outputFrame_, "lblLL", captionOf("LL"), 3);
+
+    QGroupBox* resolution = frame("fraResolution", QStringLiteral("Resolution"), this);
+    addBox(resolution, "lblPR", captionOf("PR"), 0);
+    addBox(resolution, "lblTR", captionOf("TR"), 1);
+    addBox(resolution, "lblAR", captionOf("AR"), 2);
+    addBox(resolution, "lblIntegrationTime", QStringLiteral("Pressure Integration Time"), 3);
+    static_cast<QGridLayout*>(resolution->layout())
+        ->addWidget(caption(QStringLiteral("sec"), resolution), 3, 2);
+
+    QGroupBox* units = frame("fraUnits", QStringLiteral("Units"), this);
+    addBox(units, "lblUnit", captionOf("UN"), 0);
+    {
+        auto* grid = static_cast<QGridLayout*>(units->layout());
+        auto* heading = caption(captionOf("UF"), units);
+        heading->setObjectName(QStringLiteral("lblUFHeading"));
+        grid->addWidget(heading, 1, 0);
+        addBox(units, "lblUF", QString(), 1);
+        auto* unit = caption(QStringLiteral("per psi"), units);
+        unit->setObjectName(QStringLiteral("lblUFUnit"));
+        grid->addWidget(unit, 1, 2);
+    }
+
+    QGroupBox* display = frame("fraDisplay", QStringLiteral("Display"), this);
+    addBox(display, "lblDP", captionOf("DP"), 0);
+    addBox(display, "lblDD", captionOf("DD"), 1);
+
+    QGroupBox* background = frame("fraBackgroundMode", QStringLiteral("Background Mode"), this);
+    addBox(background, "lblMD", QStringLiteral("MD"), 0);
+    addBox(background, "lblDisplay", QStringLiteral("Display"), 1);
+    addBox(background, "lblRS232", QStringLiteral("Continuous RS-232"), 2);
+
+    QGroupBox* overpressure = frame("fraOverpressure", QStringLiteral("Overpressure"), this);
+    addBox(overpressure, "lblOverpressure", captionOf("OP"), 0);
+    beep_ = new QPushButton(QStringLiteral("Beep (BP)"), overpressure);
+    beep_->setObjectName(QStringLiteral("cmdOverpressure"));
+    static_cast<QGridLayout*>(overpressure->layout())->addWidget(beep_, 1, 1);
+
+    auto* frames = new QGridLayout;
+    frames->addWidget(info, 0, 0);
+    frames->addWidget(transmission, 1, 0);
+    frames->addWidget(taring, 2, 0);
+    frames->addWidget(outputFrame_, 0, 1);
+    frames->addWidget(resolution, 1, 1);
+    frames->addWidget(units, 2, 1);
+    frames->addWidget(display, 0, 2);
+    frames->addWidget(background, 1, 2);
+    frames->addWidget(overpressure, 2, 2);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(frames, 1);
+
+    // Handlers.
+    connect(ids_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0) selectInstrument();
+    });
+    connect(start_, &QPushButton::clicked, this, [this] {
+        // A page that could not be read because the port failed still needs its Start.
+        if (!runExchange(main_, [this] { start(); })) start_->setEnabled(true);
+    });
+    connect(update_, &QPushButton::clicked, this, [this] {
+        if (!runExchange(main_, [this] { updateTaring(); })) update_->setEnabled(true);
+    });
+    connect(autoNumber_, &QPushButton::clicked, this, [this] { main_.requestRenumbering(); });
+
+    const PageContext page = context();
+    for (ValueBox* b : boxes_)
+        attachValueBox(main_, page, b);
+    hintStartButton(main_, start_);
+    main_.hint(autoNumber_,
+               [this]() -> QString { return start_->isEnabled() ? QString() : texts::ClickToChange; });
+    for (QGroupBox* f :
+         {info, transmission, taring, outputFrame_, resolution, units, display, background, overpressure})
+        main_.blankHint(f);
+}
+
+void ConfigurationPage::showLinkSettings() {
+    setBox("lblBaudRate", main_.state().BaudRate);
+    setBox("lblParity", main_.state().Parity);
+}
+
+void ConfigurationPage::setUserFactorShown(bool shown) {
+    for (const char* name : {"lblUFHeading", "lblUF", "lblUFUnit"})
+        if (QLabel* l = findChild<QLabel*>(QString::fromLatin1(name))) l->setHidden(!shown);
+}
+
+void ConfigurationPage::selectInstrument() {
+    AppState& state = main_.state();
+    command_->clear();
+    main_.setActionEnabled(QStringLiteral("mnuPrint"), false);
+    start_->setEnabled(true);
+    // The link settings are the loop's, not the instrument's: they stay.
+    for (ValueBox* b : boxes_)
+        if (b->objectName() != QLatin1String("lblBaudRate") && b->objectName() != QLatin1String("lblParity"))
+            b->clear();
+    setUserFactorShown(false);
+    main_.setLeftMessage(texts::PushStart);
+    main_.setMiddleMessage(QString());
+    main_.syncIdLists(ids_);
+    state.AddressPrefix = addressPrefixFor(ids_->currentText());
+    state.CurrentSN.clear();
+    state.CurrentVR.clear();
+    main_.clearInformationLabels();
+    log_->clear();
+    state.ConfigLineCount = 0;
+    outputFrame_->setTitle(texts::OutputNotRead);
+    update_->setEnabled(false);
+}
+
+Reply ConfigurationPage::read(const QString& mnemonic, ReadStep step) {
+    return readParameter(main_, context(), mnemonic, step);
+}
+
+std::optional<QString> ConfigurationPage::valueOf(const Reply& reply, const QString& mnemonic) {
+    return cvi::valueOf(main_, reply, mnemonic);
+}
+
+std::optional<QString> ConfigurationPage::readInto(const QString& mnemonic, bool runInterfaceFirst) {
+    const Parameter& p = *catalogue::find(mnemonic);
+    std::optional<QString> value = valueOf(read(mnemonic, ReadStep{false, runInterfaceFirst, 0.0}), mnemonic);
+    showCoded(findChild<QLabel*>(p.box), p, value);
+    return value;
+}
+
+void ConfigurationPage::readOutputBlock() {
+    for (const char* m : {"DD", "DP", "LL", "LH", "IM", "IC"})
+        readInto(QString::fromLatin1(m), true);
+    const bool im = box("lblIM")->text() != texts::NoValue;
+    const bool ic = box("lblIC")->text() != texts::NoValue;
+    if (!im && !ic)
+        outputFrame_->setTitle(texts::OutputNone);
+    else if (im && !ic)
+        outputFrame_->setTitle(texts::OutputSerial);
+    else if (im && ic)
+        outputFrame_->setTitle(texts::OutputParallel);
+}
+
+void ConfigurationPage::start() {
+    AppState& state = main_.state();
+    if (ids_->currentIndex() < 0 || ids_->currentText().isEmpty()) {
+        main_.setLeftMessage(texts::NoInstrument);
+        return;
+    }
+    state.ReadTimeout = state.CommTimeout + 1.0;
+    hourglass();
+    main_.setLeftMessage(QString());
+    main_.setMiddleMessage(texts::ReadingParameters);
+    start_->setEnabled(false);
+    setBox("lblserialNum", QString());
+    setBox("lblSoftwareVersion", QString());
+    state.AddressPrefix = addressPrefixFor(ids_->currentText());
+
+    const Reply sn = read(QStringLiteral("SN"), ReadStep{true, false, 0.0});
+    if (!sn.answered()) {
+        normalPointer();
+        main_.op().message(texts::CantReadSN, QStringLiteral("Warning"), Operator::Icon::Exclamation);
+        main_.setMiddleMessage(QString());
+        return;
+    }
+    const std::optional<QString> serial = valueOf(sn, QStringLiteral("SN"));
+    setBox("lblserialNum", serial.value_or(texts::NoValue));
+    state.CurrentSN = serial.value_or(QString());
+
+    const QString version = valueOf(read(QStringLiteral("VR")), QStringLiteral("VR")).value_or(QString());
+    setBox("lblSoftwareVersion", version);
+    state.CurrentVR = version;
+    const bool modelM = version.startsWith('M');
+
+    showLinkSettings();
+    readInto(QStringLiteral("BL"));
+    if (!modelM)
+        readOutputBlock();
+    else
+        for (const char* name : {"lblDD", "lblDP", "lblLL", "lblLH", "lblIM", "lblIC"})
+            setBox(name, texts::NoValue);
+
+    if (const auto md = valueOf(read(QStringLiteral("MD")), QStringLiteral("MD"))) {
+        setBox("lblMD", *md);
+        showBackgroundMode(main_, md);
+    } else {
+        setBox("lblDisplay", texts::NoValue);
+        setBox("lblRS232", texts::NoValue);
+    }
+
+    if (!modelM)
+        readInto(QStringLiteral("OP"));
+    else
+        setBox("lblOverpressure", texts::NoValue);
+
+    const auto pr = readInto(QStringLiteral("PR"));
+    if (pr) state.CurrentPR = *pr;
+    if (const auto tr = readInto(QStringLiteral("TR"))) state.CurrentTR = *tr;
+    readInto(QStringLiteral("AR"));
+    showIntegrationTime(main_, context());
+    // Without a PR of this instrument the time would be another instrument's.
+    if (!pr) setBox("lblIntegrationTime", texts::NoValue);
+
+    if (readInto(QStringLiteral("UN")) == QStringLiteral("0")) setUserFactorShown(true);
+    readInto(QStringLiteral("UF"));
+
+    if (!modelM) {
+        const Reply zs = read(QStringLiteral("ZS"));
+        if (zs.answered()) update_->setEnabled(true);
+        const auto taring = valueOf(zs, QStringLiteral("ZS"));
+        showCoded(box("lblZS"), *catalogue::find(QStringLiteral("ZS")), taring);
+        if (taring) showTaring(main_, *taring);
+        readInto(QStringLiteral("ZV"));
+        readInto(QStringLiteral("ZL"));
+    } else {
+        for (const char* name : {"lblZS", "lblZV", "lblZL"})
+            setBox(name, texts::NoValue);
+    }
+
+    normalPointer();
+    command_->setText(state.AddressPrefix);
+    main_.setMiddleMessage(QString());
+    main_.setActionEnabled(QStringLiteral("mnuPrint"), true);
+}
+
+void ConfigurationPage::updateTaring() {
+    AppState& state = main_.state();
+    Link& link = main_.link();
+    update_->setEnabled(false);
+    hourglass();
+    link.OpenPort();
+    const QString zsCommand = readCommand(state.AddressPrefix, QStringLiteral("ZS"));
+    command_->setText(zsCommand);
+    link.WakeUp();
+    link.Output(pageLine(zsCommand));
+    link.WaitForInput(0.5);
+    const Reply zs{link.ReadInput().value_or(QString())};
+    link.ClosePort();
+    if (zs.answered()) log_->appendReply(zs.line);
+    main_.setLeftMessage(QString());
+    main_.setMiddleMessage(QString());
+
+    const QString taring = zs.holdsValue() ? zs.value() : QString();
+    const auto shown = catalogue::find(QStringLiteral("ZS"))->show(taring);
+    setBox("lblZS", shown.value_or(texts::Unrecognised));
+    showTaring(main_, taring);
+    if (taring == QLatin1String("1") || taring == QLatin1String("2")) {
+        link.OpenPort();
+        const QString zvCommand = readCommand(state.AddressPrefix, QStringLiteral("ZV"));
+        command_->setText(zvCommand);
+        link.Output(pageLine(zvCommand));
+        link.WaitForInput(0.5);
+        const Reply zv{link.ReadInput().value_or(QString())};
+        link.ClosePort();
+        if (zv.answered()) log_->appendReply(zv.line);
+        if (zv.answered()) setBox("lblZV", zv.holdsValue() ? zv.value() : texts::NoValue);
+    }
+    update_->setEnabled(true);
+    normalPointer();
+}
+
+} // namespace cvi

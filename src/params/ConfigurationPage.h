@@ -1,0 +1,62 @@
+#pragma once
+
+#include "EditFlow.h"
+
+#include <QWidget>
+
+#include <optional>
+
+class QComboBox;
+class QGroupBox;
+class QPushButton;
+
+namespace cvi {
+
+class MainWindow;
+class ResponseLog;
+
+// The "C&onfiguration" page: one instrument's configuration, read by Start into value boxes
+// grouped in frames, each box edited by a click; the taring refresh and the reply log.
+class ConfigurationPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit ConfigurationPage(MainWindow& main);
+
+    QComboBox* idList() const { return ids_; }
+    PageContext context() const;
+
+    // The link's baud rate and parity, which the page shows but does not read.
+    void showLinkSettings();
+    // cboConfiguration: an instrument was chosen.
+    void selectInstrument();
+    // cmdConfigurationStart: read the page.
+    void start();
+    // cmdUpdate: read the taring state again.
+    void updateTaring();
+
+private:
+    void build();
+    ValueBox* addBox(QGroupBox* frame, const char* name, const QString& caption, int row, int column = 0);
+    ValueBox* box(const char* name) const;
+    void setBox(const char* name, const QString& text) const;
+
+    Reply read(const QString& mnemonic, ReadStep step = {});
+    std::optional<QString> valueOf(const Reply& reply, const QString& mnemonic);
+    // Reads a parameter into its box as the catalogue shows it ("-" without a reply).
+    std::optional<QString> readInto(const QString& mnemonic, bool runInterfaceFirst = false);
+    void readOutputBlock();
+    void setUserFactorShown(bool shown);
+
+    MainWindow& main_;
+    QComboBox* ids_ = nullptr;
+    QLabel* command_ = nullptr;
+    ResponseLog* log_ = nullptr;
+    QPushButton* start_ = nullptr;
+    QPushButton* update_ = nullptr;
+    QPushButton* autoNumber_ = nullptr;
+    QPushButton* beep_ = nullptr;
+    QGroupBox* outputFrame_ = nullptr;
+    QList<ValueBox*> boxes_;
+};
+
+} // namespace cvi
