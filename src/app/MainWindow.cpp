@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 #include <cmath>
 
 static void initProgramResources() { Q_INIT_RESOURCE(resources); }
@@ -166,6 +167,24 @@ void MainWindow::syncIdLists(QComboBox* source) {
         if (!list || list == source) continue;
         if (list->currentIndex() != position && position < list->count()) list->setCurrentIndex(position);
     }
+}
+
+void MainWindow::onIdChosen(QComboBox* list, std::function<void()> handler) {
+    // A pick of another entry changes the position first and then reports the pick; only a pick
+    // of the entry already shown needs the handler run from the pick itself.
+    auto changed = std::make_shared<bool>(false);
+    connect(list, &QComboBox::currentIndexChanged, list, [list, handler, changed](int index) {
+        *changed = true;
+        QMetaObject::invokeMethod(list, [changed] { *changed = false; }, Qt::QueuedConnection);
+        if (index >= 0) handler();
+    });
+    connect(list, &QComboBox::activated, list, [handler, changed](int index) {
+        if (*changed) {
+            *changed = false;
+            return;
+        }
+        if (index >= 0) handler();
+    });
 }
 
 void MainWindow::RefreshIdLists() {

@@ -79,6 +79,10 @@ public:
     // Gives every other list the position of `source`; each list whose position changes runs its
     // own selection handler.
     void syncIdLists(QComboBox* source);
+    // Runs `handler` whenever the list's instrument is chosen: when its position changes (by the
+    // operator or by another list), and when the operator picks the entry already shown, which
+    // starts that instrument's pages afresh.
+    void onIdChosen(QComboBox* list, std::function<void()> handler);
     // Refills the five lists from IDList and selects the first entry of each.
     void RefreshIdLists();
     // Clears the serial number and version boxes of every page.

@@ -109,9 +109,7 @@ void CalibrationPage::build() {
     layout->addLayout(top);
     layout->addLayout(frames, 1);
 
-    connect(ids_, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0) selectInstrument();
-    });
+    main_.onIdChosen(ids_, [this] { selectInstrument(); });
     connect(start_, &QPushButton::clicked, this, [this] {
         if (!runExchange(main_, [this] { start(); })) start_->setEnabled(true);
     });

@@ -176,9 +176,7 @@ void ConfigurationPage::build() {
     layout->addLayout(frames, 1);
 
     // Handlers.
-    connect(ids_, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0) selectInstrument();
-    });
+    main_.onIdChosen(ids_, [this] { selectInstrument(); });
     connect(start_, &QPushButton::clicked, this, [this] {
         // A page that could not be read because the port failed still needs its Start.
         if (!runExchange(main_, [this] { start(); })) start_->setEnabled(true);

@@ -1,8 +1,37 @@
 #include "OptionTable.h"
 
+#include "Catalogue.h"
+
 namespace cvi::options {
 
 namespace {
+
+// The names the page shows for a parameter's codes after a write through its dialog, and the
+// success message, come from the parameter catalogue.
+void takeTextsFromCatalogue(Member& m) {
+    const catalogue::Parameter* row = catalogue::find(m.mnemonic);
+    if (!row) return;
+    m.success = row->success;
+    QList<Name> names;
+    for (int c = 0; c <= 8; ++c) {
+        const QString code = QString::number(c);
+        auto named = [&](const QList<catalogue::Shown>& list) {
+            for (const auto& s : list)
+                if (s.code == code) {
+                    names << Name{code, s.text};
+                    return true;
+                }
+            return false;
+        };
+        if (!named(row->shownAfterWrite)) named(row->shown);
+    }
+    m.shownAs = names;
+    if (!m.selectedBy.isEmpty()) return;
+    // At load the option whose name the page box shows is selected.
+    for (const Name& n : names)
+        for (const Choice& c : m.choices)
+            if (c.code == n.code) m.selectedBy << n;
+}
 
 QList<Member> buildMembers() {
     QList<Member> all;
@@ -13,9 +42,6 @@ QList<Member> buildMembers() {
     dd.valueBox = "lblDD";
     dd.mnemonic = "DD";
     dd.choices = {{"OptDD0", "Short ( DD=0 )", "0"}, {"OptDD1", "Long ( DD=1 )", "1"}};
-    dd.selectedBy = {{"0", "Short"}, {"1", "Long"}};
-    dd.shownAs = dd.selectedBy;
-    dd.success = "DD value has been changed!...";
     dd.noReply = "There is no response!...";
     dd.dashOnNoReply = true;
     dd.resultOnCancel = "Cancel";
@@ -28,9 +54,6 @@ QList<Member> buildMembers() {
     ar.mnemonic = "AR";
     ar.choices = {{"OptAR0", "0.1 deg C, 0.1% RH ( AR=0 )", "0"},
                   {"OptAR1", "0.01 deg C, 0.1% RH ( AR=1 )", "1"}};
-    ar.selectedBy = {{"0", "Low"}, {"1", "High"}};
-    ar.shownAs = ar.selectedBy;
-    ar.success = "AR value has been changed!...";
     all << ar;
 
     Member dp;
@@ -44,7 +67,6 @@ QList<Member> buildMembers() {
         dp.choices << Choice{"OptDp" + code, code + " ( DP=" + code + " )", code};
         dp.selectedBy << Name{code, code}; // a page showing 0 selects nothing
     }
-    dp.success = "DP value has been changed!...";
     dp.noReply = "There is no response !";
     dp.dashOnNoReply = true;
     dp.resultOnOk = "OK";
@@ -58,9 +80,6 @@ QList<Member> buildMembers() {
     ic.choices = {{"OptIC0", "Ignore inhibit line ( IC=0 )", "0"},
                   {"OptIC1", "Inhibit Active ( IC=1 ) +5 V to enable", "1"},
                   {"OptIC2", "Inhibit Active ( IC=2 ) Ground to enable", "2"}};
-    ic.selectedBy = {{"0", "Ignore line"}, {"1", "+5V enable"}, {"2", "Ground enable"}};
-    ic.shownAs = ic.selectedBy;
-    ic.success = "IC value has been changed!...";
     ic.noReply = "There is no response !";
     ic.dashOnNoReply = true;
     ic.resultOnOk = "OK";
@@ -75,9 +94,6 @@ QList<Member> buildMembers() {
     im.choices = {{"OptIM0", "Binary interface off ( IM=0 )", "0"},
                   {"OptIM1", "Binary interface on ( IM=1 )", "1"},
                   {"OptIM2", "Parallel binary interface on ( IM=2 )", "2"}};
-    im.selectedBy = {{"0", "Off"}, {"1", "On"}, {"2", "Paralel On"}};
-    im.shownAs = im.selectedBy;
-    im.success = "IM value has been changed!";
     im.noReply = "There is no response!";
     im.dashOnNoReply = true;
     im.resultOnOk = "OK";
@@ -89,9 +105,6 @@ QList<Member> buildMembers() {
     zl.valueBox = "lblZL";
     zl.mnemonic = "ZL";
     zl.choices = {{"OptZL1", "Zero Lock (ZL=1)", "1"}, {"OptZL0", "Zero Unlock (ZL=0)", "0"}};
-    zl.selectedBy = {{"1", "Locked"}, {"0", "Unlocked"}};
-    zl.shownAs = zl.selectedBy;
-    zl.success = "ZL value has been changed!...";
     zl.noReply = "There is no response !";
     zl.resultOnOk = "OK";
     zl.resultOnCancel = "Cancel";
@@ -106,10 +119,7 @@ QList<Member> buildMembers() {
     bl.mnemonic = "BL";
     bl.sequence = Sequence::BaudLock;
     bl.choices = {{"OptBL1", "Lock ( BL=1 )", "1"}, {"OptBL0", "Unlock ( BL=0 )", "0"}};
-    bl.selectedBy = {{"1", "Locked"}, {"0", "Unlocked"}};
-    bl.shownAs = bl.selectedBy;
     bl.waitText = "Please Wait ....";
-    bl.success = "Baud Lock has been changed !";
     bl.noReply = "There is no response!...";
     bl.dashOnNoReply = true;
     all << bl;
@@ -121,8 +131,6 @@ QList<Member> buildMembers() {
     zs.mnemonic = "ZS";
     zs.sequence = Sequence::ZeroSet;
     zs.choices = {{"OptZS0", "Taring off ( ZS=0 )  ", "0"}, {"OptZS1", "Taring requested ( ZS=1 )", "1"}};
-    zs.selectedBy = {{"0", "Off"}, {"1", "Requested"}};
-    zs.shownAs = {{"0", "Off"}, {"1", "Requested"}, {"2", "On"}};
     zs.waitText = "Please Wait!...";
     zs.noReply = "There is no response !";
     zs.resultOnOk = "OK";
@@ -142,14 +150,10 @@ QList<Member> buildMembers() {
                   {"OptUN0", "User Defined ( UN = 0 )", "0"}};
     // The dialog's own names: "m H2O" and "User Defined" differ from what a Start read shows
     // ("m H20", "User defined"), so after a Start read of 8 or 0 nothing is selected.
-    un.selectedBy = {{"1", "psi"},           {"2", "mbar or hPa"}, {"3", "bar"},
-                     {"4", "kPa"},           {"5", "MPa"},         {"6", "in Hg"},
-                     {"7", "mm Hg or torr"}, {"8", "m H2O"},       {"0", "User Defined"}};
-    un.shownAs = un.selectedBy;
-    un.success = "UN value has been changed!...";
     un.resultOnOk = "OK";
     all << un;
 
+    for (Member& m : all) takeTextsFromCatalogue(m);
     return all;
 }
 

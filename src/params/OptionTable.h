@@ -7,7 +7,8 @@ namespace cvi::options {
 
 // The coded parameters of the Configuration page that are changed through a small dialog: one
 // option button per code, one write, and the page's value box updated from the instrument's
-// echo. Every caption, message and display name the dialogs show lives in this table.
+// echo. The dialogs' own captions live in this table; the names the page shows and the success
+// messages come from the parameter catalogue.
 
 // How a dialog's OK talks to the loop.
 enum class Sequence {

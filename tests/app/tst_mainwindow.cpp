@@ -69,6 +69,7 @@ private slots:
     void clockTicksDuringRead();
     void hoverHints();
     void idListsFillAndFollow();
+    void choosingTheShownInstrumentAgain();
     void pageChangeFreesPortAndMenus();
     void aboutAndHelp();
     void startupWithoutInstruments();
@@ -230,6 +231,28 @@ void TestMainWindow::idListsFillAndFollow() {
     f.state.IDList.clear();
     f.main->RefreshIdLists();
     for (QComboBox* list : lists) QCOMPARE(list->count(), 0);
+}
+
+void TestMainWindow::choosingTheShownInstrumentAgain() {
+    Frame f;
+    auto* list = new QComboBox(f.main->page(1));
+    list->addItems({"01", "02"});
+    int runs = 0;
+    f.main->onIdChosen(list, [&] { ++runs; });
+    // The operator picks another entry: one run, although the pick is reported too.
+    list->setCurrentIndex(1);
+    emit list->activated(1);
+    QCOMPARE(runs, 1);
+    f.main->runtime().pump();
+    // He picks the entry already shown: it runs again.
+    emit list->activated(1);
+    QCOMPARE(runs, 2);
+    // Another list moves this one: one run.
+    list->setCurrentIndex(0);
+    QCOMPARE(runs, 3);
+    f.main->runtime().pump();
+    emit list->activated(0);
+    QCOMPARE(runs, 4);
 }
 
 void TestMainWindow::pageChangeFreesPortAndMenus() {
