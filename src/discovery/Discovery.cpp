@@ -16,10 +16,14 @@ namespace {
 // The controls of other pages that follow a change of baud rate or parity, found by name.
 void adoptLinkSettings(MainWindow& main) {
     const AppState& state = main.state();
-    if (auto* label = main.findChild<QLabel*>(QStringLiteral("lblBaudRate"))) label->setText(state.BaudRate);
+    const auto show = [&main](const char* name, const QString& text) {
+        for (QLabel* label : main.findChildren<QLabel*>(QString::fromLatin1(name)))
+            label->setText(text);
+    };
+    show("lblBaudRate", state.BaudRate);
     emit main.samplingResetRequested();
-    if (auto* box = main.findChild<QLabel*>(QStringLiteral("lblCommandBox"))) box->clear();
-    if (auto* label = main.findChild<QLabel*>(QStringLiteral("lblParity"))) label->setText(state.Parity);
+    show("lblCommandBox", QString());
+    show("lblParity", state.Parity);
     emit main.linkSettingsChanged();
 }
 

@@ -14,6 +14,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 namespace cvi::test {
@@ -26,7 +27,10 @@ struct DiscoveryBench {
     std::unique_ptr<MainWindow> main;
     QComboBox* lists[5] = {};
 
-    explicit DiscoveryBench(const sim::LoopConfig& config = sim::LoopConfig::demo()) : b(config) {
+    // `beforeInstall` puts other pages' controls in place before discovery looks for them.
+    explicit DiscoveryBench(const sim::LoopConfig& config = sim::LoopConfig::demo(),
+                            const std::function<void(MainWindow&)>& beforeInstall = {})
+        : b(config) {
         AppState& s = b.state;
         s.ProgramFolder = folder.path();
         s.IDList.clear();
@@ -43,6 +47,7 @@ struct DiscoveryBench {
             lists[i]->setObjectName(QString::fromLatin1(names[i]));
             main->registerIdList(i, lists[i]);
         }
+        if (beforeInstall) beforeInstall(*main);
         installDiscovery(*main);
     }
 
