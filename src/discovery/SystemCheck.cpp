@@ -107,7 +107,7 @@ frmSystemCheck::frmSystemCheck(MainWindow& main)
     comm1_->setObjectName(QStringLiteral("Comm1"));
     buildControls();
 
-    // A. The four ports, the last one used preselected.
+    // The four ports, the one used last preselected.
     PortList = {QStringLiteral("COM 1"), QStringLiteral("COM 2"), QStringLiteral("COM 3"),
                 QStringLiteral("COM 4")};
     {
@@ -169,6 +169,10 @@ void frmSystemCheck::buildControls() {
     txtReport->setFont(QFont(QStringLiteral("Monospace")));
     txtReport->installEventFilter(new CopyOnlyKeys(txtReport));
     txtReport->viewport()->installEventFilter(this);
+    // The dialog keeps its size when the report appears.
+    QSizePolicy keep = txtReport->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    txtReport->setSizePolicy(keep);
     txtReport->hide();
     status->addWidget(lblMessage);
     status->addWidget(txtReport);
@@ -224,7 +228,7 @@ bool frmSystemCheck::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-// B. A port chosen: everything shown for the last one is blanked.
+// A port chosen: everything shown for the previous one is blanked.
 void frmSystemCheck::choosePort(int index) {
     if (index < 0) return;
     state_.PortName = LstPortID->itemText(index);
@@ -264,7 +268,7 @@ QString frmSystemCheck::detectedSettingsText() const {
            QStringLiteral(",1");
 }
 
-// C. Detect.
+// Detect: baud rate, then the instruments, then their modes.
 void frmSystemCheck::detect() {
     if (detecting_ || closing_ != Closing::Open) return;
     detecting_ = true;
@@ -308,7 +312,7 @@ void frmSystemCheck::detect() {
     detecting_ = false;
 }
 
-// C1-C8: from 19200 baud down, send a short probe and wait for the loop to bring it back.
+// From 19200 baud down, sends a short probe and waits for the loop to bring it back.
 std::optional<int> frmSystemCheck::probeBaudRate() {
     ReplySeen = false;
     PnlParity->setText(QStringLiteral("N"));
@@ -381,14 +385,14 @@ void frmSystemCheck::loopFailure() {
     CmdOK->hide();
 }
 
-// D.
+// The time-outs follow from the rate and the number of instruments.
 void frmSystemCheck::applyTimeouts(int baudRate) {
     state_.CommTimeout = CommsSetup::commTimeoutFor(baudRate, state_.InstrumentCount);
     state_.ReadTimeout = state_.CommTimeout + 2;
     state_.MeasureTimeout = state_.CommTimeout + 2;
 }
 
-// E. One version broadcast; every line that comes back is an instrument, until the broadcast
+// One version broadcast; every line that comes back is an instrument, until the broadcast
 // itself returns.
 QString frmSystemCheck::scan(int baudRate) {
     Link& comm = *comm1_;
@@ -400,8 +404,9 @@ QString frmSystemCheck::scan(int baudRate) {
     const double wait = scanWait(baudRate);
     state_.ReadTimeout = wait;
     const double start = comm.SecondsNow();
-    // A full loop at a low rate can still be answering when the wait is over: the scan then goes
-    // on until the line has been quiet for a moment, within the time a full receive buffer takes.
+    // A long loop can still be answering when the wait is over (98 instruments need more than
+    // 1.5 s at 9600 baud): the scan then goes on until the line has been quiet for 20 character
+    // times, and never longer than a full receive buffer takes to arrive.
     const double charTime = 10.0 / baudRate;
     const double quietGap = 20 * charTime;
     const double longest = wait + 1500 * charTime;
@@ -474,6 +479,7 @@ QString frmSystemCheck::scan(int baudRate) {
     }
 
     state_.IDList = ids;
+    // Every line but the returning broadcast is an instrument; a silent line means none.
     state_.InstrumentCount = static_cast<qint16>(std::max(count, 0));
     // Replies with different parity letters: the loop is mixed.
     for (int i = 1; i < letters.size(); ++i)
@@ -486,7 +492,6 @@ QString frmSystemCheck::scan(int baudRate) {
 
     detectedRate_ = baudRate;
     detectedParity_ = letter;
-    detectedDataBits_ = state_.DataBits;
     Get_MD();
     return letter;
 }
@@ -581,7 +586,7 @@ void frmSystemCheck::storePort() {
                        QStringLiteral("Warning"), Operator::Icon::Exclamation);
 }
 
-// F.
+// The ways out of the dialog.
 void frmSystemCheck::okClicked() {
     if (detecting_) return;
     closing_ = Closing::OK;

@@ -95,7 +95,6 @@ private:
     // What the running detection found, for the mode check and the mode warning.
     int detectedRate_ = 0;
     QString detectedParity_;
-    QString detectedDataBits_;
 
     QComboBox* LstPortID = nullptr;
     QLabel* lblTimeout = nullptr;
