@@ -13,6 +13,9 @@ void SimPort::open(const PortSettings& settings) {
     device_ = settings.device.isEmpty() ? QStringLiteral("sim") : settings.device;
     if (loop_.deviceLost())
         throw PortError(PortError::Kind::Unavailable, QStringLiteral("%1 does not exist.").arg(device_));
+    // Whatever fell due while the port was closed went by unheard, even if the loop had no
+    // chance to run meanwhile (a fixed delay on the real clock).
+    loop_.scheduler().runDue();
     HostFrame frame;
     frame.baud = settings.baudRate;
     frame.parity = settings.parity;

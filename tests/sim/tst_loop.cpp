@@ -1,7 +1,10 @@
 // The simulated loop as the windows rely on it: addressing, enable-write, pass-through,
 // broadcasts, renumbering, line settings, sampling, readings and the fault switches.
 #include "Frames.h"
+#include "RealScheduler.h"
 #include "SimBench.h"
+
+#include <QThread>
 
 #include <QTest>
 
@@ -61,6 +64,7 @@ private slots:
     void brokenLoopAndWrongMnemonic();
     void refusedWrites();
     void portIsOneHolderAndLosesClosedOutput();
+    void closedOutputIsLostOnTheRealClockToo();
     void deviceLostMidRead();
 };
 
@@ -367,6 +371,24 @@ void TestLoop::portIsOneHolderAndLosesClosedOutput() {
     b.idle(0.5);
     second.open(settings(9600, 'N', 8));
     QCOMPARE(second.bytesWaiting(), 0);
+}
+
+void TestLoop::closedOutputIsLostOnTheRealClockToo() {
+    // The program's loop on the real clock: a reply that comes while the port is closed and the
+    // event loop does not run (a fixed delay) must not reach the next open.
+    sim::RealScheduler scheduler;
+    sim::Loop loop(scheduler, sim::LoopConfig::numbered(2));
+    sim::SimPort port(loop);
+    port.open(settings(9600, 'N', 8));
+    port.write("**0200SN\r\n");
+    port.close();
+    QThread::usleep(100000);
+    port.open(settings(9600, 'N', 8));
+    QCOMPARE(port.bytesWaiting(), 0);
+    port.write("**0100SN\r\n");
+    QVERIFY(port.waitForInput(1.0, 15));
+    QCOMPARE(port.read(100), QByteArray("*0001SN=100001\r\n"));
+    port.close();
 }
 
 void TestLoop::deviceLostMidRead() {

@@ -1,0 +1,94 @@
+#include "Renumbering.h"
+
+#include "Frames.h"
+#include "MainWindow.h"
+
+#include <QComboBox>
+#include <QLabel>
+
+#include <cmath>
+
+namespace cvi {
+
+namespace {
+constexpr int HighestId = 98;
+
+// The answer as a first identifier; anything that is not a whole number counts as 99, which is
+// out of range and asked again.
+int firstIdOf(const QString& answer) {
+    if (!isNumeric(answer)) return 99;
+    const double value = leadingNumber(answer.trimmed());
+    if (std::floor(value) != value || value < 0 || value > 1000) return 99;
+    return static_cast<int>(value);
+}
+
+QLabel* commandLabel(MainWindow& main) {
+    if (QWidget* page = main.page(MainWindow::PageConfiguration))
+        if (auto* label = page->findChild<QLabel*>(QStringLiteral("lblCommand"))) return label;
+    return main.findChild<QLabel*>(QStringLiteral("lblCommand"));
+}
+
+QString twoDigits(int n) {
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
+} // namespace
+
+QString renumberPrompt() {
+    return QStringLiteral("Enter the ID of the first instrument in the serial loop. ") +
+           QStringLiteral(
+               "Corvanel Interactive will automatically renumber the instruments sequentially beginning "
+               "with the ID entered. ") +
+           QStringLiteral("The ID can be a number 1-98.");
+}
+
+QString renumberCommand(int firstId) {
+    return QStringLiteral("*99") + twoDigits(firstId - 1) + QStringLiteral("ID");
+}
+
+void renumberLoop(MainWindow& main) {
+    AppState& state = main.state();
+    Operator& op = main.op();
+    QLabel* command = commandLabel(main);
+    if (command) command->clear();
+    main.setLeftMessage(QString());
+    main.setMiddleMessage(QString());
+
+    int first = 0;
+    for (;;) {
+        const QString answer =
+            op.input(renumberPrompt(), QStringLiteral("Renumbering Instruments"), QStringLiteral("01"));
+        if (answer.isEmpty()) return;
+        first = firstIdOf(answer);
+        if (first >= 1 && first <= HighestId) break;
+    }
+    if (first + state.InstrumentCount - 1 > HighestId) {
+        op.message(QStringLiteral("There isn't enough numbers to renumber the instruments!..."),
+                   QStringLiteral("Warning"), Operator::Icon::Exclamation);
+        return;
+    }
+
+    const QString text = renumberCommand(first);
+    if (command) command->setText(text);
+    Link& link = main.link();
+    link.OpenPort();
+    link.WakeUp();
+    link.Output(QStringLiteral("*") + text + CRLF);
+    link.WaitForInput(1.0);
+    link.ClosePort();
+
+    for (const auto& list : main.idLists()) {
+        if (!list) continue;
+        const QSignalBlocker quiet(list);
+        list->clear();
+    }
+    main.setMiddleMessage(QStringLiteral("Instrument IDs have been changed !"));
+
+    // The instruments are not asked again: they now count on from the first identifier.
+    QString ids;
+    for (int i = 0, id = first; i < state.InstrumentCount; ++i, ++id)
+        ids += twoDigits(id);
+    state.IDList = ids;
+    main.RefreshIdLists();
+}
+
+} // namespace cvi

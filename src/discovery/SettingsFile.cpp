@@ -1,0 +1,48 @@
+#include "SettingsFile.h"
+
+#include "Frames.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+#include <cmath>
+
+namespace cvi::settings_file {
+
+namespace {
+// Longest first line looked at; the rest of a strange file is never read.
+constexpr qint64 LineLimit = 256;
+} // namespace
+
+QString path(const QString& programFolder) {
+    return QDir(programFolder).filePath(FileName);
+}
+
+int storedPortIndex(const QString& programFolder) {
+    QFile file(path(programFolder));
+    if (!file.open(QIODevice::ReadOnly)) return 0;
+    const QString line =
+        QString::fromLatin1(file.readLine(LineLimit)).remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
+    file.close();
+    if (!isNumeric(line)) return 0;
+    const double value = leadingNumber(line.trimmed());
+    if (value < 1 || value > 4 || std::floor(value) != value) return 0;
+    return static_cast<int>(value) - 1;
+}
+
+bool storePort(const QString& programFolder, const QString& portName, QString* why) {
+    QSaveFile file(path(programFolder));
+    // A folder that only lets the existing file be rewritten is still good enough.
+    file.setDirectWriteFallback(true);
+    const QByteArray line = portName.right(1).toLatin1() + "\r\n";
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(line) != line.size() ||
+        !file.commit()) {
+        if (why) *why = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+} // namespace cvi::settings_file

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace cvi {
+
+// cvi.ini in the program's folder: one line, the number of the last port ("1".."4") and CR LF.
+// Only the first line is read; a writer replaces the whole file.
+namespace settings_file {
+
+inline const QString FileName = QStringLiteral("cvi.ini");
+
+QString path(const QString& programFolder);
+// Position in the port list (0 for "COM 1" .. 3 for "COM 4"); 0 when the file is missing or its
+// first line is not a whole number from 1 to 4.
+int storedPortIndex(const QString& programFolder);
+// Writes the last character of the port name and CR LF. Returns false with the reason in `why`.
+bool storePort(const QString& programFolder, const QString& portName, QString* why = nullptr);
+
+} // namespace settings_file
+} // namespace cvi
