@@ -107,11 +107,13 @@ HostFrame PtyHost::frameFor(int baud) const {
     HostFrame f;
     f.baud = baud;
     const bool eightNone = rule_ == FrameRule::EightNone || (rule_ == FrameRule::Auto && discoveryFrame_);
-    if (eightNone || config_.parity == 'N') {
+    // The loop's parity as it is now (a PT broadcast changes it), seen at the first instrument.
+    const char parity = loop_->size() > 0 ? loop_->at(0).parity() : config_.parity;
+    if (eightNone || parity == 'N') {
         f.parity = 'N';
         f.dataBits = 8;
     } else {
-        f.parity = config_.parity;
+        f.parity = parity;
         f.dataBits = 7;
     }
     return f;

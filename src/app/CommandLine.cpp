@@ -20,22 +20,22 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         } else if (a == QStringLiteral("--version")) {
             cl.version = true;
         } else if (a == QStringLiteral("--com") || a.startsWith(QStringLiteral("--com="))) {
-            QString spec;
+            QString mapping;
             if (a == QStringLiteral("--com")) {
                 if (i + 1 >= arguments.size()) {
                     cl.error = QStringLiteral("--com needs N=DEVICE");
                     return cl;
                 }
-                spec = arguments[++i];
+                mapping = arguments[++i];
             } else {
-                spec = a.mid(6);
+                mapping = a.mid(6);
             }
             PortMap probe;
-            if (!probe.applyOverride(spec)) {
-                cl.error = QStringLiteral("--com expects N=DEVICE with N from 1 to 4, not \"%1\"").arg(spec);
+            if (!probe.applyOverride(mapping)) {
+                cl.error = QStringLiteral("--com expects N=DEVICE with N from 1 to 4, not \"%1\"").arg(mapping);
                 return cl;
             }
-            cl.comOverrides << spec;
+            cl.comOverrides << mapping;
         } else if (a.startsWith(QStringLiteral("-platform")) || a.startsWith(QStringLiteral("-style"))) {
             ++i; // Qt's own options, already taken by QApplication
         } else {
@@ -48,7 +48,7 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
 
 PortMap CommandLine::portMap(const QProcessEnvironment& env) const {
     PortMap map = PortMap::fromEnvironment(env);
-    for (const QString& spec : comOverrides) map.applyOverride(spec);
+    for (const QString& mapping : comOverrides) map.applyOverride(mapping);
     if (simulate) map.mapAllTo(PortMap::Simulated);
     return map;
 }

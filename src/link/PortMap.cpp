@@ -43,12 +43,12 @@ bool PortMap::anySimulated() const {
     return false;
 }
 
-bool PortMap::applyOverride(const QString& spec) {
-    const int eq = spec.indexOf('=');
+bool PortMap::applyOverride(const QString& mapping) {
+    const int eq = mapping.indexOf('=');
     if (eq <= 0) return false;
     bool ok = false;
-    const int slot = spec.left(eq).trimmed().toInt(&ok);
-    const QString device = spec.mid(eq + 1).trimmed();
+    const int slot = mapping.left(eq).trimmed().toInt(&ok);
+    const QString device = mapping.mid(eq + 1).trimmed();
     if (!ok || slot < 1 || slot > SlotCount || device.isEmpty()) return false;
     setDevice(slot, device);
     return true;

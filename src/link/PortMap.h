@@ -25,7 +25,7 @@ public:
     bool anySimulated() const;
 
     // "--com 2=/dev/ttyUSB0" or "2=/dev/ttyUSB0"; returns false (and changes nothing) if malformed.
-    bool applyOverride(const QString& spec);
+    bool applyOverride(const QString& mapping);
 
     // The slot number of a port name such as "COM 3": the integer value of the text from its
     // 4th character on. 0 when there is none.

@@ -1,10 +1,14 @@
 // The program as it starts, on the real serial port, against cvi-sim serving a loop at 4800 baud
-// with even parity: the Startup dialog finds the loop and OK fills the instrument lists.
+// with even parity: the Startup dialog finds the loop, OK fills the instrument lists, the
+// Configuration page reads an instrument, Communication Setup moves the loop to 9600 baud without
+// parity and the program keeps talking to it.
 #include "Program.h"
 #include "ScriptedOperator.h"
 #include "SimProcess.h"
 
 #include <QAbstractButton>
+#include <QAction>
+#include <QPushButton>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -66,6 +70,30 @@ void TestDetect::detectsEvenParityLoop() {
     QCOMPARE(list->count(), 3);
     QVERIFY(program.main().action("mnuMeasure")->isEnabled());
     QVERIFY2(op.messages.isEmpty(), qPrintable(op.messageTexts().join(" | ")));
+
+    auto* start = program.main().findChild<QPushButton*>("cmdConfigurationStart");
+    auto* serial = program.main().findChild<QLabel*>("lblserialNum");
+    QVERIFY(start && serial);
+    start->click();
+    QCOMPARE(serial->text(), QStringLiteral("100001"));
+
+    // Communication Setup: 9600 baud, no parity, for the whole loop.
+    op.dialogs.enqueue([&](QDialog& dialog) {
+        dialog.findChild<QAbstractButton*>("Opt9600")->click();
+        dialog.findChild<QAbstractButton*>("OptNoParity")->click();
+        dialog.findChild<QAbstractButton*>("CmdOK")->click();
+        return int(QDialog::Accepted);
+    });
+    program.main().action("mnuSettings")->trigger();
+    QCOMPARE(program.state().BaudRate, QStringLiteral("9600"));
+    QCOMPARE(program.state().Parity, QStringLiteral("N"));
+    QCOMPARE(program.state().DataBits, QStringLiteral("8"));
+    QVERIFY2(op.messages.isEmpty(), qPrintable(op.messageTexts().join(" | ")));
+    list->setCurrentIndex(2);
+    QVERIFY(start->isEnabled());
+    start->click();
+    QCOMPARE(serial->text(), QStringLiteral("100003"));
+    QCOMPARE(program.main().findChild<QLabel*>("lblBaudRate")->text(), QStringLiteral("9600"));
 }
 
 QTEST_MAIN(TestDetect)
