@@ -2,6 +2,7 @@
 
 #include "Frames.h"
 #include "MainWindow.h"
+#include "PageHeader.h"
 #include "Pointer.h"
 #include "ResponseLog.h"
 
@@ -15,13 +16,6 @@ namespace cvi {
 
 using namespace catalogue;
 
-namespace {
-QLabel* caption(const QString& text, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setTextFormat(Qt::PlainText);
-    return l;
-}
-} // namespace
 
 CalibrationPage::CalibrationPage(MainWindow& main) : main_(main) {
     setObjectName(QStringLiteral("pageCalibration"));
@@ -33,28 +27,14 @@ PageContext CalibrationPage::context() const {
 }
 
 void CalibrationPage::build() {
-    auto* top = new QGridLayout;
-    top->addWidget(caption(QStringLiteral("Instrument ID"), this), 0, 0);
-    ids_ = new QComboBox(this);
-    ids_->setObjectName(QStringLiteral("cboCalibration"));
-    top->addWidget(ids_, 1, 0);
-    start_ = new QPushButton(QStringLiteral("Start"), this);
-    start_->setObjectName(QStringLiteral("cmdCalibrationStart"));
-    top->addWidget(start_, 1, 1);
-    top->addWidget(caption(QStringLiteral("Command"), this), 0, 2);
-    command_ = new QLabel(this);
-    command_->setObjectName(QStringLiteral("lblCmd"));
-    command_->setTextFormat(Qt::PlainText);
-    command_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    command_->setMinimumWidth(260);
-    command_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    top->addWidget(command_, 1, 2);
-    top->addWidget(caption(QStringLiteral("Response"), this), 0, 3);
-    log_ = new ResponseLog(main_, QStringLiteral("txtCalResponse"), main_.state().CalLineCount,
-                           ResponseLog::Rules{10, texts::CopyHint, texts::CopyHintFocus, true}, this);
-    log_->setFixedHeight(80);
-    top->addWidget(log_, 1, 3);
-    top->setColumnStretch(3, 1);
+    const PageHeader header =
+        PageHeader::build(main_, this, {"cboCalibration", "cmdCalibrationStart", "lblCmd", "txtCalResponse"},
+                          main_.state().CalLineCount, ResponseLog::Rules{10, texts::CopyHint, texts::CopyHintFocus, true});
+    QGridLayout* top = header.layout;
+    ids_ = header.ids;
+    start_ = header.start;
+    command_ = header.command;
+    log_ = header.log;
 
     auto makeFrame = [this](const char* name, const char* title) {
         auto* f = new QGroupBox(QString::fromLatin1(title), this);
@@ -71,7 +51,7 @@ void CalibrationPage::build() {
         auto* grid = static_cast<QGridLayout*>(f->layout());
         const int row = grid->count() / 2; // a caption and a box per row
         auto* b = new ValueBox(name, f);
-        grid->addWidget(caption(text, f), row, 0);
+        grid->addWidget(fieldCaption(text, f), row, 0);
         grid->addWidget(b, row, 1);
         boxes_ << b;
         return b;

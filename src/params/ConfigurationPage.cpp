@@ -2,6 +2,7 @@
 
 #include "Frames.h"
 #include "MainWindow.h"
+#include "PageHeader.h"
 #include "Pointer.h"
 #include "ResponseLog.h"
 
@@ -17,12 +18,6 @@ namespace cvi {
 using namespace catalogue;
 
 namespace {
-QLabel* caption(const QString& text, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setTextFormat(Qt::PlainText);
-    return l;
-}
-
 QGroupBox* frame(const char* name, const QString& title, QWidget* parent) {
     auto* f = new QGroupBox(title, parent);
     f->setObjectName(QString::fromLatin1(name));
@@ -53,7 +48,7 @@ ValueBox* ConfigurationPage::addBox(QGroupBox* f, const char* name, const QStrin
                                     int column) {
     auto* grid = static_cast<QGridLayout*>(f->layout());
     auto* b = new ValueBox(QString::fromLatin1(name), f);
-    if (!text.isNull()) grid->addWidget(caption(text, f), row, column);
+    if (!text.isNull()) grid->addWidget(fieldCaption(text, f), row, column);
     grid->addWidget(b, row, column + 1);
     boxes_ << b;
     return b;
@@ -68,31 +63,16 @@ void ConfigurationPage::setBox(const char* name, const QString& text) const {
 }
 
 void ConfigurationPage::build() {
-    auto* top = new QGridLayout;
-    top->addWidget(caption(QStringLiteral("Instrument ID"), this), 0, 0);
-    ids_ = new QComboBox(this);
-    ids_->setObjectName(QStringLiteral("cboConfiguration"));
-    top->addWidget(ids_, 1, 0);
-    start_ = new QPushButton(QStringLiteral("Start"), this);
-    start_->setObjectName(QStringLiteral("cmdConfigurationStart"));
-    top->addWidget(start_, 1, 1);
-    top->addWidget(caption(QStringLiteral("Command"), this), 0, 2);
-    command_ = new QLabel(this);
-    command_->setObjectName(QStringLiteral("lblCommand"));
-    command_->setTextFormat(Qt::PlainText);
-    command_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    command_->setMinimumWidth(260);
-    command_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    top->addWidget(command_, 1, 2);
     autoNumber_ = new QPushButton(QStringLiteral("Renumber"), this);
     autoNumber_->setObjectName(QStringLiteral("cmdAutoNumber"));
-    top->addWidget(autoNumber_, 1, 3);
-    top->addWidget(caption(QStringLiteral("Response"), this), 0, 4);
-    log_ = new ResponseLog(main_, QStringLiteral("txtResponseBox"), main_.state().ConfigLineCount,
-                           ResponseLog::Rules{10, texts::CopyHint, QString(), true}, this);
-    log_->setFixedHeight(80);
-    top->addWidget(log_, 1, 4);
-    top->setColumnStretch(4, 1);
+    const PageHeader header = PageHeader::build(
+        main_, this, {"cboConfiguration", "cmdConfigurationStart", "lblCommand", "txtResponseBox"},
+        main_.state().ConfigLineCount, ResponseLog::Rules{10, texts::CopyHint, QString(), true}, autoNumber_);
+    QGridLayout* top = header.layout;
+    ids_ = header.ids;
+    start_ = header.start;
+    command_ = header.command;
+    log_ = header.log;
 
     QGroupBox* info = frame("fraInstrumentInformation", QStringLiteral("Instrument Information"), this);
     addBox(info, "lblSoftwareVersion", captionOf("VR"), 0);
@@ -107,7 +87,7 @@ void ConfigurationPage::build() {
     addBox(taring, "lblZL", captionOf("ZL"), 0);
     {
         auto* grid = static_cast<QGridLayout*>(taring->layout());
-        auto* name = caption(captionOf("ZV"), taring);
+        auto* name = fieldCaption(captionOf("ZV"), taring);
         name->setObjectName(QStringLiteral("lblZVName"));
         grid->addWidget(name, 1, 0);
         addBox(taring, "lblZV", QString(), 1);
@@ -130,17 +110,17 @@ void ConfigurationPage::build() {
     addBox(resolution, "lblAR", captionOf("AR"), 2);
     addBox(resolution, "lblIntegrationTime", QStringLiteral("Pressure Integration Time"), 3);
     static_cast<QGridLayout*>(resolution->layout())
-        ->addWidget(caption(QStringLiteral("sec"), resolution), 3, 2);
+        ->addWidget(fieldCaption(QStringLiteral("sec"), resolution), 3, 2);
 
     QGroupBox* units = frame("fraUnits", QStringLiteral("Units"), this);
     addBox(units, "lblUnit", captionOf("UN"), 0);
     {
         auto* grid = static_cast<QGridLayout*>(units->layout());
-        auto* heading = caption(captionOf("UF"), units);
+        auto* heading = fieldCaption(captionOf("UF"), units);
         heading->setObjectName(QStringLiteral("lblUFHeading"));
         grid->addWidget(heading, 1, 0);
         addBox(units, "lblUF", QString(), 1);
-        auto* unit = caption(QStringLiteral("per psi"), units);
+        auto* unit = fieldCaption(QStringLiteral("per psi"), units);
         unit->setObjectName(QStringLiteral("lblUFUnit"));
         grid->addWidget(unit, 1, 2);
     }
