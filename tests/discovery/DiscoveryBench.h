@@ -2,11 +2,14 @@
 
 #include "Discovery.h"
 #include "MainWindow.h"
+#include "ScriptedPort.h"
+#include "SettingsFile.h"
 #include "SimBench.h"
 #include "SystemCheck.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -33,11 +36,8 @@ struct DiscoveryBench {
         : b(config) {
         AppState& s = b.state;
         s.ProgramFolder = folder.path();
-        s.IDList.clear();
+        s.IDList = s.BaudRate = s.Parity = s.DataBits = QString();
         s.InstrumentCount = 0;
-        s.BaudRate.clear();
-        s.Parity.clear();
-        s.DataBits.clear();
         s.CommTimeout = s.ReadTimeout = s.MeasureTimeout = 0;
         main = std::make_unique<MainWindow>(s, b.runtime, b.op, b.ports);
         const char* names[5] = {"cboSampling", "cboConfiguration", "cboCalibration", "cboSystem",
@@ -51,6 +51,37 @@ struct DiscoveryBench {
         installDiscovery(*main);
     }
 
+    // The next dialog shown modally is handed to `handle` and ends as its buttons leave it.
+    void onDialog(const std::function<void(QDialog&)>& handle) {
+        b.op.dialogs.enqueue([handle](QDialog& d) {
+            handle(d);
+            return d.result();
+        });
+    }
+    // Ports with nothing on the line, each handed to `prepare` first.
+    void scriptedPorts(const std::function<void(ScriptedPort&)>& prepare = {}) {
+        b.ports.maker = [this, prepare](const QString&) -> std::unique_ptr<SerialPort> {
+            auto port = std::make_unique<ScriptedPort>(b.clock);
+            if (prepare) prepare(*port);
+            return port;
+        };
+    }
+    void writeIni(const QByteArray& content) {
+        QFile f(settings_file::path(folder.path()));
+        if (f.open(QIODevice::WriteOnly)) f.write(content);
+    }
+    QByteArray readIni() {
+        QFile f(settings_file::path(folder.path()));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    // The messages shown: title, [!] for the exclamation icon, text.
+    QStringList messages() const {
+        QStringList out;
+        for (const auto& m : b.op.messages)
+            out << m.title + (m.icon == Operator::Icon::Exclamation ? " [!] " : " [ ] ") + m.text;
+        return out;
+    }
     AppState& state() { return b.state; }
     QLabel* left() { return main->leftMessage(); }
     bool enabled(const char* action) { return main->action(action) && main->action(action)->isEnabled(); }
@@ -62,18 +93,30 @@ struct DiscoveryBench {
     }
 };
 
-template <typename T = QWidget> T* child(QObject& parent, const char* name) {
-    return parent.findChild<T*>(QString::fromLatin1(name));
+template <typename T = QWidget> T* child(QObject& parent, const QString& name) {
+    return parent.findChild<T*>(name);
 }
-inline void click(QObject& parent, const char* name) {
+inline void click(QObject& parent, const QString& name) {
     auto* button = child<QAbstractButton>(parent, name);
     Q_ASSERT(button);
     button->click();
 }
-inline QString text(QObject& parent, const char* name) {
+inline QString text(QObject& parent, const QString& name) {
     if (auto* label = child<QLabel>(parent, name)) return label->text();
     if (auto* edit = child<QPlainTextEdit>(parent, name)) return edit->toPlainText();
-    return QStringLiteral("<missing %1>").arg(QString::fromLatin1(name));
+    return "<missing " + name + ">";
+}
+// The Startup dialog's controls as the operator finds them: those not hidden, "-" after greyed-out ones.
+inline QString controls(QWidget& dialog) {
+    QStringList out;
+    for (const char* name : {"LstPortID", "txtReport", "cmdStart", "CmdOK", "cmdProblemOK", "CmdCancel"})
+        if (QWidget* w = child(dialog, name); w && !w->isHidden())
+            out << name + QString(w->isEnabled() ? "" : "-");
+    return out.join(' ');
+}
+// A loop of n instruments numbered from 01.
+inline sim::LoopConfig numbered(int n, int baud = 9600, char parity = 'N') {
+    return sim::LoopConfig::numbered(n, baud, parity);
 }
 // A report line as the Startup dialog composes it.
 inline QString reportLine(const QString& id, const QString& parity, const QString& version) {

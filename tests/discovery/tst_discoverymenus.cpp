@@ -1,19 +1,41 @@
-// What the Communication menu and the renumbering button do to the main window: the Startup
-// item, Settings and Timeout, renumbering, and start-up with the real Startup dialog.
+// What the Communication menu and the renumbering button do: the Startup item, Communication
+// Setup from Settings and Timeout (the options, the baud-lock check, the two broadcasts at the old
+// settings, when the program adopts the new ones, the time-out arrows), and renumbering.
 #include "CommsSetup.h"
 #include "DiscoveryBench.h"
-#include "Frames.h"
+#include "Pointer.h"
 #include "Renumbering.h"
-#include "ScriptedPort.h"
-#include "Startup.h"
 
-#include <QFile>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
 using namespace cvi;
 using namespace cvi::test;
+
+namespace {
+struct SettingsCase {
+    sim::LoopConfig config;
+    QString buttons;  // pressed in this order
+    QString settings; // baud rate, parity and data bits afterwards
+    double commTimeout;
+    QString wire = {}, message = {}; // the lines written, separated by |
+};
+struct TimeoutCase {
+    QString spin, from, presses, shown; // from as shown; presses: + up, - down
+    QString button = "cmdTimeoutOK", idList = "010203";
+};
+struct RenumberCase {
+    int count;
+    QStringList answers;
+    QString line, idList; // line empty: nothing sent
+    bool refused = false;
+};
+} // namespace
+Q_DECLARE_METATYPE(SettingsCase)
+Q_DECLARE_METATYPE(TimeoutCase)
+Q_DECLARE_METATYPE(RenumberCase)
 
 namespace {
 // A main window that has already found the demo loop (01, 02, 03 at 9600, no parity).
@@ -32,11 +54,6 @@ QLabel* addLabel(DiscoveryBench& t, int page, const char* name, const QString& c
     label->setObjectName(QString::fromLatin1(name));
     return label;
 }
-
-void detectAndAccept(QDialog& d) {
-    click(d, "cmdStart");
-    click(d, "CmdOK");
-}
 } // namespace
 
 class TestDiscoveryMenus : public QObject {
@@ -45,300 +62,289 @@ private slots:
     void initTestCase() {
         setEndProgramHook([] {});
     }
-    void startupMenuFindsLoop();
-    void startupMenuCancelled();
-    void startupWaitsForALaterDetection();
-    void settingsMenuAdoptsNewSettings();
-    void settingsMenuCancelKeepsEverything();
-    void settingsMenuClosedAnotherWay();
-    void timeoutMenu_data();
-    void timeoutMenu();
-    void renumber_data();
-    void renumber();
-    void renumberOnLostPort();
-    void renumberHint();
-};
 
-void TestDiscoveryMenus::startupMenuFindsLoop() {
-    DiscoveryBench t;
-    connectDemo(t);
-    t.state().IDList = "0405";
-    bool checked = false;
-    t.b.op.dialogs.enqueue([&](QDialog& d) {
-        // While the dialog runs the pages are out of reach.
-        checked = t.state().IDList.isEmpty() && t.main->panel()->isHidden() && !t.enabled("mnuMeasure") &&
-                  !t.enabled("mnuSettings") && !t.enabled("mnuTimeout") && t.left()->text().isEmpty() &&
-                  text(d, "lblMessage") == QStringLiteral("Please start the system check!");
-        detectAndAccept(d);
-        return d.result();
-    });
-    t.main->action("mnuStartup")->trigger();
-    QVERIFY(checked);
-    QCOMPARE(t.b.op.dialogsRun, QStringList{"frmSystemCheck"});
-    QVERIFY(!t.main->panel()->isHidden());
-    QVERIFY(t.enabled("mnuMeasure"));
-    QVERIFY(t.enabled("mnuSettings"));
-    QVERIFY(t.enabled("mnuTimeout"));
-    QCOMPARE(t.left()->text(), QStringLiteral("Push the start button!"));
-    QCOMPARE(t.listItems(4), (QStringList{"01", "02", "03"}));
-    QCOMPARE(t.state().StartupFlag, QStringLiteral("Yes"));
-    // The dialog is gone and its port closed.
-    QVERIFY(!t.main->findChild<QDialog*>("frmSystemCheck"));
-    QVERIFY(!t.b.loop->attached());
-}
-
-void TestDiscoveryMenus::startupMenuCancelled() {
-    DiscoveryBench t;
-    connectDemo(t);
-    t.b.op.dialogs.enqueue([](QDialog& d) {
-        click(d, "CmdCancel");
-        return d.result();
-    });
-    t.main->action("mnuStartup")->trigger();
-    QVERIFY(t.main->panel()->isHidden());
-    QVERIFY(!t.enabled("mnuMeasure"));
-    QVERIFY(!t.enabled("mnuSettings"));
-    QVERIFY(!t.enabled("mnuTimeout"));
-    QCOMPARE(t.state().IDList, QString());
-    QCOMPARE(t.left()->text(), QStringLiteral("Select startup to establish communication!"));
-    QVERIFY(!QFile::exists(t.folder.filePath("cvi.ini")));
-}
-
-void TestDiscoveryMenus::startupWaitsForALaterDetection() {
-    DiscoveryBench t;
-    // Nothing on the port at first: the detection fails and is closed with the problem OK.
-    t.b.ports.maker = [&t](const QString&) -> std::unique_ptr<SerialPort> {
-        return std::make_unique<ScriptedPort>(t.b.clock);
-    };
-    t.b.op.dialogs.enqueue([](QDialog& d) {
-        click(d, "cmdStart");
-        click(d, "cmdProblemOK");
-        return d.result();
-    });
-    // A minute later the loop is plugged in and the operator runs Startup from the menu.
-    t.b.clock.at(60.0, [&t] {
-        t.b.ports.maker = [&t](const QString&) -> std::unique_ptr<SerialPort> {
-            return std::make_unique<sim::SimPort>(*t.b.loop);
-        };
-        t.b.op.dialogs.enqueue([](QDialog& d) {
-            detectAndAccept(d);
-            return d.result();
+    // Detection on another port than cvi.ini names, then OK.
+    void startupMenuFindsLoop() {
+        DiscoveryBench t;
+        connectDemo(t);
+        t.state().IDList = "0405";
+        t.writeIni("3\r\n");
+        t.onDialog([&](QDialog& d) {
+            // While the dialog runs the pages are out of reach.
+            QVERIFY(t.state().IDList.isEmpty() && t.main->panel()->isHidden() && t.left()->text().isEmpty());
+            for (const char* name : {"mnuMeasure", "mnuSettings", "mnuTimeout"})
+                QVERIFY2(!t.enabled(name), name);
+            QCOMPARE(text(d, "lblMessage"), QStringLiteral("Please start the system check!"));
+            child<QComboBox>(d, "LstPortID")->setCurrentIndex(1);
+            click(d, "cmdStart");
+            click(d, "CmdOK");
         });
         t.main->action("mnuStartup")->trigger();
-    });
-    StartupSequence startup{*t.main, [&t] { showStartupDialog(*t.main); }, false};
-    QVERIFY(startup.run());
-    QVERIFY(t.b.clock.now() >= 60.0);
-    QCOMPARE(t.b.op.dialogsRun, (QStringList{"frmSystemCheck", "frmSystemCheck"}));
-    QCOMPARE(t.state().IDList, QStringLiteral("010203"));
-    QVERIFY(t.enabled("mnuMeasure"));
-    QVERIFY(t.enabled("mnuSettings"));
-    QCOMPARE(t.left()->text(), QStringLiteral("Click the start button!"));
-}
-
-void TestDiscoveryMenus::settingsMenuAdoptsNewSettings() {
-    DiscoveryBench t;
-    connectDemo(t);
-    QLabel* baud = addLabel(t, MainWindow::PageConfiguration, "lblBaudRate", "9600");
-    QLabel* parity = addLabel(t, MainWindow::PageConfiguration, "lblParity", "N");
-    QLabel* command = addLabel(t, MainWindow::PageSampling, "lblCommandBox", "*0100P3");
-    QSignalSpy reset(t.main.get(), &MainWindow::samplingResetRequested);
-    t.lists[1]->setCurrentIndex(2);
-    bool hidden = false;
-    int tab = -1;
-    t.b.op.dialogs.enqueue([&](QDialog& d) {
-        hidden = t.main->panel()->isHidden();
-        tab = child<QTabWidget>(d, "tabComSettings")->currentIndex();
-        click(d, "Opt4800");
-        click(d, "OptEvenParity");
-        click(d, "CmdOK");
-        return d.result();
-    });
-    t.main->action("mnuSettings")->trigger();
-    QVERIFY(hidden);
-    QCOMPARE(tab, 0);
-    QCOMPARE(t.b.op.dialogsRun, QStringList{"CommsSetup"});
-    QVERIFY(!t.main->panel()->isHidden());
-    QCOMPARE(baud->text(), QStringLiteral("4800"));
-    QCOMPARE(parity->text(), QStringLiteral("E"));
-    QCOMPARE(command->text(), QString());
-    QCOMPARE(reset.count(), 1);
-    QCOMPARE(t.left()->text(), QString());
-    QCOMPARE(t.lists[1]->currentIndex(), 0); // the lists were refilled
-    QCOMPARE(t.state().BaudRate, QStringLiteral("4800"));
-    QCOMPARE(t.state().Parity, QStringLiteral("E"));
-    QCOMPARE(t.state().DataBits, QStringLiteral("7"));
-}
-
-void TestDiscoveryMenus::settingsMenuCancelKeepsEverything() {
-    DiscoveryBench t;
-    connectDemo(t);
-    QLabel* baud = addLabel(t, MainWindow::PageConfiguration, "lblBaudRate", "9600");
-    t.b.op.dialogs.enqueue([&](QDialog& d) {
-        click(d, "Opt19200");
-        click(d, "OptOddParity");
-        click(d, "CmdCancel");
-        return d.result();
-    });
-    t.main->action("mnuSettings")->trigger();
-    QVERIFY(!t.main->panel()->isHidden());
-    QCOMPARE(baud->text(), QStringLiteral("9600"));
-    QCOMPARE(t.state().BaudRate, QStringLiteral("9600"));
-    QCOMPARE(t.state().Parity, QStringLiteral("N"));
-    QCOMPARE(t.state().DataBits, QStringLiteral("8"));
-    QVERIFY(t.b.wire().writes().isEmpty());
-}
-
-void TestDiscoveryMenus::settingsMenuClosedAnotherWay() {
-    DiscoveryBench t;
-    connectDemo(t);
-    t.main->action("mnuSettings")->trigger(); // nobody presses anything
-    QCOMPARE(t.b.op.dialogsRun, QStringList{"CommsSetup"});
-    QVERIFY(!t.main->panel()->isHidden());
-}
-
-void TestDiscoveryMenus::timeoutMenu_data() {
-    QTest::addColumn<QString>("idList");
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<bool>("panelShown");
-    QTest::newRow("OK") << "010203"
-                        << "cmdTimeoutOK" << true;
-    QTest::newRow("OK, no instruments") << ""
-                                        << "cmdTimeoutOK" << false;
-    QTest::newRow("Cancel, no instruments") << ""
-                                            << "cmdTimeoutCancel" << true;
-}
-
-void TestDiscoveryMenus::timeoutMenu() {
-    QFETCH(QString, idList);
-    QFETCH(QString, button);
-    QFETCH(bool, panelShown);
-    DiscoveryBench t;
-    connectDemo(t);
-    t.state().IDList = idList;
-    t.state().CommTimeout = 0.36;
-    t.state().MeasureTimeout = 4;
-    QStringList shown;
-    int tab = -1;
-    t.b.op.dialogs.enqueue([&](QDialog& d) {
-        tab = child<QTabWidget>(d, "tabComSettings")->currentIndex();
-        shown << text(d, "PnlCT") << text(d, "PnlMT");
-        child<SpinButton>(d, "SpinButton1")->upArrow()->click();
-        click(d, button.toLatin1().constData());
-        return d.result();
-    });
-    t.main->action("mnuTimeout")->trigger();
-    QCOMPARE(tab, 1);
-    QCOMPARE(shown, (QStringList{"0.36", "4.00"}));
-    // Cancel does not undo the arrows.
-    QCOMPARE(t.state().MeasureTimeout, 4.5);
-    QCOMPARE(t.state().ReadTimeout, 4.5);
-    QCOMPARE(!t.main->panel()->isHidden(), panelShown);
-}
-
-void TestDiscoveryMenus::renumber_data() {
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QStringList>("answers");
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("idList");
-    QTest::addColumn<bool>("refused");
-
-    QTest::newRow("three from 1") << 3 << QStringList{"1"} << "**9900ID\r\n"
-                                  << "010203" << false;
-    QTest::newRow("three from 96") << 3 << QStringList{"96"} << "**9995ID\r\n"
-                                   << "969798" << false;
-    QTest::newRow("three from 97") << 3 << QStringList{"97"} << ""
-                                   << "010203" << true;
-    QTest::newRow("two from 05") << 2 << QStringList{"05"} << "**9904ID\r\n"
-                                 << "0506" << false;
-    QTest::newRow("abc, 0, 120, 2.5, then 21")
-        << 3 << QStringList{"abc", "0", "120", "2.5", "21"} << "**9920ID\r\n"
-        << "212223" << false;
-    QTest::newRow("cancelled") << 3 << QStringList{} << ""
-                               << "010203" << false;
-    QTest::newRow("abc, then cancelled") << 3 << QStringList{"abc", ""} << ""
-                                         << "010203" << false;
-    QTest::newRow("no discovery yet") << 0 << QStringList{"1"} << "**9900ID\r\n"
-                                      << "" << false;
-}
-
-void TestDiscoveryMenus::renumber() {
-    QFETCH(int, count);
-    QFETCH(QStringList, answers);
-    QFETCH(QString, line);
-    QFETCH(QString, idList);
-    QFETCH(bool, refused);
-    DiscoveryBench t;
-    connectDemo(t);
-    t.state().InstrumentCount = static_cast<qint16>(count);
-    if (count == 0) t.state().IDList = "010203";
-    QLabel* command = addLabel(t, MainWindow::PageConfiguration, "lblCommand", "*0100PR");
-    t.main->setMiddleMessage("old");
-    for (const QString& a : answers)
-        t.b.op.answers.enqueue(a);
-
-    t.main->requestRenumbering();
-
-    QCOMPARE(t.b.op.asked.size(), qMax<qsizetype>(answers.size(), 1));
-    QCOMPARE(t.b.op.asked[0].prompt, renumberPrompt());
-    QCOMPARE(t.b.op.asked[0].title, QStringLiteral("Renumbering Instruments"));
-    QCOMPARE(t.b.op.asked.last().defaultAnswer, QStringLiteral("01"));
-    QCOMPARE(t.state().IDList, idList);
-    if (refused) {
-        QCOMPARE(t.b.op.messages.size(), 1);
-        QCOMPARE(t.b.op.messages[0].text,
-                 QStringLiteral("There isn't enough numbers to renumber the instruments!..."));
-        QCOMPARE(t.b.op.messages[0].title, QStringLiteral("Warning"));
-    } else {
+        QCOMPARE(t.b.op.dialogsRun, QStringList{"frmSystemCheck"});
+        QCOMPARE(t.readIni(), QByteArray("2\r\n"));
+        QCOMPARE(t.state().StartupFlag, QStringLiteral("Yes"));
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(t.listItems(i), (QStringList{"01", "02", "03"}));
+            QCOMPARE(t.lists[i]->currentIndex(), 0);
+        }
+        QCOMPARE(t.main->panel()->currentIndex(), int(MainWindow::PageConfiguration));
+        QVERIFY(!t.main->panel()->isHidden());
+        for (const char* name : {"mnuMeasure", "mnuSettings", "mnuTimeout"})
+            QVERIFY2(t.enabled(name), name);
+        QCOMPARE(t.left()->text(), QStringLiteral("Push the start button!"));
         QVERIFY(t.b.op.messages.isEmpty());
+        // The dialog is gone and its port closed.
+        QVERIFY(!t.main->findChild<QDialog*>("frmSystemCheck"));
+        QVERIFY(!t.b.loop->attached());
     }
-    if (line.isEmpty()) {
-        QVERIFY(t.b.wire().writes().isEmpty());
-        QCOMPARE(t.main->middleMessage()->text(), QString());
-        return;
+
+    void startupMenuCancelled_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("Cancel") << true;
+        QTest::newRow("closed without a button") << false;
     }
-    QCOMPARE(t.b.wire().writtenTexts(), (QStringList{"*", line}));
-    const auto writes = t.b.wire().writes();
-    QVERIFY(writes[1].time - writes[0].time >= 0.010);
-    QCOMPARE(command->text(), line.mid(1, 7));
-    QCOMPARE(t.main->middleMessage()->text(), QStringLiteral("Instrument IDs have been changed !"));
-    QCOMPARE(t.listItems(0).join(""), idList);
-    QCOMPARE(t.lists[3]->currentIndex(), idList.isEmpty() ? -1 : 0);
-    QVERIFY(!t.b.loop->attached());
-    if (count == 3) {
+    void startupMenuCancelled() {
+        QFETCH(bool, cancel);
+        DiscoveryBench t;
+        connectDemo(t);
+        if (cancel) t.onDialog([](QDialog& d) { click(d, "CmdCancel"); });
+        t.main->action("mnuStartup")->trigger();
+        QCOMPARE(t.b.op.dialogsRun, QStringList{"frmSystemCheck"});
+        QVERIFY(t.main->panel()->isHidden());
+        for (const char* name : {"mnuMeasure", "mnuSettings", "mnuTimeout"})
+            QVERIFY2(!t.enabled(name), name);
+        QCOMPARE(t.state().IDList, QString());
+        QCOMPARE(t.state().StartupFlag, QStringLiteral("Yes"));
+        QCOMPARE(t.left()->text(), QStringLiteral("Select startup to establish communication!"));
+        QCOMPARE(t.readIni(), QByteArray("<missing>"));
+    }
+
+    // What each option chooses: 150 baud is offered but never used; the parity sets the data bits.
+    void settingsOptions() {
+        DiscoveryBench t;
+        connectDemo(t);
+        QStringList seen;
+        t.onDialog([&](QDialog& d) {
+            auto& setup = static_cast<CommsSetup&>(d);
+            for (const char* option :
+                 {"", "Opt150", "OptOddParity", "OptNoParity", "Opt4800", "OptEvenParity"}) {
+                if (*option) click(d, option);
+                QStringList on;
+                for (const auto* radio : d.findChildren<QRadioButton*>())
+                    if (radio->isChecked()) on << radio->objectName();
+                seen << on.join(' ') + " " + setup.chosenBaudRate() + "," + setup.chosenParity() + "," +
+                            setup.chosenDataBits();
+            }
+            click(d, "CmdCancel");
+        });
+        t.main->action("mnuSettings")->trigger();
+        QCOMPARE(seen, (QStringList{"Opt9600 OptNoParity 9600,N,8", "Opt9600 OptNoParity 9600,N,8",
+                                    "Opt9600 OptOddParity 9600,O,7", "Opt9600 OptNoParity 9600,N,8",
+                                    "Opt4800 OptNoParity 4800,N,8", "Opt4800 OptEvenParity 4800,E,7"}));
+    }
+
+    void settingsMenu_data() {
+        QTest::addColumn<SettingsCase>("c");
+        const sim::LoopConfig demo = sim::LoopConfig::demo();
+        // 500 / 4800 x 3 + 0.2; both broadcasts at the old settings.
+        QTest::newRow("4800 even") << SettingsCase{demo, "Opt4800 OptEvenParity CmdOK", "4800,E,7", 0.51,
+                                                   "*|*9900BL\r\n|**9900PT=E\r\n|**9900BR=4800\r\n"};
+        QTest::newRow("OK without a choice") << SettingsCase{
+            demo, "CmdOK", "9600,N,8", 0.36, "*|*9900BL\r\n|**9900PT=N\r\n|**9900BR=9600\r\n"};
+        // Answers "*0001BL=0" and "*0002BL=1": the second is locked.
+        sim::LoopConfig locked = numbered(2);
+        locked.instruments[1].params.insert("BL", "1");
+        QTest::newRow("locked") << SettingsCase{locked,          "Opt2400 OptOddParity CmdOK",
+                                                "9600,N,8",      0.25,
+                                                "*|*9900BL\r\n", "Baud is Locked.  Can't change Baud Rate!"};
+        sim::LoopConfig silent = numbered(2);
+        silent.broken = true;
+        for (auto& i : silent.instruments)
+            i.faults.silent = true;
+        QTest::newRow("no response") << SettingsCase{silent,          "Opt2400 OptOddParity CmdOK",
+                                                     "9600,N,8",      0.25,
+                                                     "*|*9900BL\r\n", "There is no response !"};
+        QTest::newRow("Cancel") << SettingsCase{demo, "Opt19200 OptOddParity CmdCancel", "9600,N,8", 0.25};
+        QTest::newRow("closed without a button") << SettingsCase{demo, "", "9600,N,8", 0.25};
+    }
+    void settingsMenu() {
+        QFETCH(SettingsCase, c);
+        const auto& [config, buttons, settings, commTimeout, wire, message] = c;
+        DiscoveryBench t(config);
+        connectDemo(t);
+        QLabel* baudLabel = addLabel(t, MainWindow::PageConfiguration, "lblBaudRate", "9600");
+        QLabel* parityLabel = addLabel(t, MainWindow::PageConfiguration, "lblParity", "N");
+        QLabel* command = addLabel(t, MainWindow::PageSampling, "lblCommandBox", "*0100P3");
+        QSignalSpy reset(t.main.get(), &MainWindow::samplingResetRequested);
+        t.lists[1]->setCurrentIndex(2);
+        QStringList left;
+        t.onDialog([&](QDialog& d) {
+            QVERIFY(t.main->panel()->isHidden());
+            QCOMPARE(child<QTabWidget>(d, "tabComSettings")->currentIndex(), 0);
+            connect(static_cast<CommsSetup*>(&d), &CommsSetup::leftMessageChanged,
+                    [&](const QString& m) { left << m; });
+            for (const QString& b : buttons.split(' ', Qt::SkipEmptyParts))
+                click(d, b);
+        });
+        t.main->action("mnuSettings")->trigger();
+        QCOMPARE(t.b.op.dialogsRun, QStringList{"CommsSetup"});
+        QVERIFY(!t.main->panel()->isHidden());
+        QCOMPARE(t.left()->text(), QString());
+        QCOMPARE(t.lists[1]->currentIndex(), 0); // the lists were refilled
+        QVERIFY(!pointerIsBusy());
+        QVERIFY(!t.b.loop->attached());
+
+        // The lock check, then the two broadcasts 1.5 s and 1 s apart, then 1 s more.
+        QCOMPARE(t.b.wire().writtenTexts().join('|'), wire);
+        const auto w = t.b.wire().writes();
+        if (!w.isEmpty()) QVERIFY(w[1].time - w[0].time >= 0.010);
+        const bool adopted = w.size() == 4;
+        if (adopted) {
+            QCOMPARE(qRound((w[2].time - w[1].time) * 1000), 1500);
+            QCOMPARE(qRound((w[3].time - w[2].time) * 1000), 1000);
+            QVERIFY(t.b.clock.now() - w[3].time >= 1.0);
+        }
+        QCOMPARE(left.join('|'), w.isEmpty() ? ""
+                                 : adopted   ? "Checking Baud Lock parameter|Baud is unlocked!|"
+                                             : "Checking Baud Lock parameter|");
+        QCOMPARE(t.messages(), message.isEmpty() ? QStringList() : QStringList{"Warning [!] " + message});
+
+        // Instruments and program use the same settings afterwards, and only new ones reach the pages.
+        const QStringList s = settings.split(',');
+        QCOMPARE(t.state().BaudRate + "," + t.state().Parity + "," + t.state().DataBits, settings);
+        for (int i = 0; i < t.b.loop->size(); ++i) {
+            QCOMPARE(t.b.loop->at(i).baud(), s[0].toInt());
+            QCOMPARE(t.b.loop->at(i).parity(), s[1][0].toLatin1());
+        }
+        QCOMPARE(t.state().CommTimeout, commTimeout);
+        QCOMPARE(t.state().ReadTimeout, adopted ? commTimeout : 2.25);
+        QCOMPARE(baudLabel->text(), s[0]);
+        QCOMPARE(parityLabel->text(), s[1]);
+        QCOMPARE(command->text(), adopted ? QString() : QStringLiteral("*0100P3"));
+        QCOMPARE(reset.count(), adopted ? 1 : 0);
+    }
+
+    void timeoutMenu_data() {
+        QTest::addColumn<TimeoutCase>("c");
+        QTest::newRow("comm down at 0.05") << TimeoutCase{"SpinButton2", "0.05", "-", "0.00"};
+        QTest::newRow("comm down from 0.3, three times") << TimeoutCase{"SpinButton2", "0.30", "---", "0.00"};
+        QTest::newRow("comm up at 0.36") << TimeoutCase{"SpinButton2", "0.36", "++", "0.56"};
+        QTest::newRow("measure up at 4") << TimeoutCase{"SpinButton1", "4.00", "+", "4.50"};
+        QTest::newRow("measure down at 0.3") << TimeoutCase{"SpinButton1", "0.30", "-", "0.00"};
+        QTest::newRow("measure up, no limit")
+            << TimeoutCase{"SpinButton1", "998.00", "++++++++++", "1003.00"};
+        // Cancel does not undo the arrows either.
+        QTest::newRow("OK, no instruments")
+            << TimeoutCase{"SpinButton1", "4.00", "+", "4.50", "cmdTimeoutOK", ""};
+        QTest::newRow("Cancel, no instruments")
+            << TimeoutCase{"SpinButton1", "4.00", "+", "4.50", "cmdTimeoutCancel", ""};
+    }
+    void timeoutMenu() {
+        QFETCH(TimeoutCase, c);
+        const auto& [spin, from, presses, shown, button, idList] = c;
+        DiscoveryBench t;
+        connectDemo(t); // time-outs 0.25 and 2.25
+        t.state().IDList = idList;
+        const bool comm = spin == "SpinButton2";
+        double& value = comm ? t.state().CommTimeout : t.state().MeasureTimeout;
+        value = from.toDouble();
+        t.onDialog([&](QDialog& d) {
+            QCOMPARE(child<QTabWidget>(d, "tabComSettings")->currentIndex(), 1);
+            QCOMPARE(text(d, "PnlCT") + " " + text(d, "PnlMT"), comm ? from + " 2.25" : "0.25 " + from);
+            auto* arrows = child<SpinButton>(d, spin);
+            for (const QChar p : presses)
+                (p == '+' ? arrows->upArrow() : arrows->downArrow())->click();
+            QCOMPARE(text(d, comm ? "PnlCT" : "PnlMT"), shown);
+            click(d, button);
+        });
+        t.main->action("mnuTimeout")->trigger();
+        QCOMPARE(value, shown.toDouble());
+        QCOMPARE(t.state().ReadTimeout, shown.toDouble());
+        QCOMPARE(comm ? t.state().MeasureTimeout : t.state().CommTimeout, comm ? 2.25 : 0.25);
+        // The main window's tabs come back, except after OK with no instruments.
+        QCOMPARE(!t.main->panel()->isHidden(), button == "cmdTimeoutCancel" || !idList.isEmpty());
+    }
+
+    void renumber_data() {
+        QTest::addColumn<RenumberCase>("c");
+        QTest::newRow("three from 1") << RenumberCase{3, {"1"}, "**9900ID\r\n", "010203"};
+        QTest::newRow("three from 96") << RenumberCase{3, {"96"}, "**9995ID\r\n", "969798"};
+        QTest::newRow("three from 97") << RenumberCase{3, {"97"}, "", "010203", true};
+        QTest::newRow("two from 05") << RenumberCase{2, {"05"}, "**9904ID\r\n", "0506"};
+        QTest::newRow("abc, 0, 120, 2.5, then 21")
+            << RenumberCase{3, {"abc", "0", "120", "2.5", "21"}, "**9920ID\r\n", "212223"};
+        QTest::newRow("cancelled") << RenumberCase{3, {}, "", "010203"};
+        QTest::newRow("abc, then cancelled") << RenumberCase{3, {"abc", ""}, "", "010203"};
+        QTest::newRow("no discovery yet") << RenumberCase{0, {"1"}, "**9900ID\r\n", ""};
+    }
+    void renumber() {
+        QFETCH(RenumberCase, c);
+        const auto& [count, answers, line, idList, refused] = c;
+        DiscoveryBench t;
+        connectDemo(t);
+        t.state().InstrumentCount = static_cast<qint16>(count);
+        QLabel* command = addLabel(t, MainWindow::PageConfiguration, "lblCommand", "*0100PR");
+        t.main->setMiddleMessage("old");
+        for (const QString& a : answers)
+            t.b.op.answers.enqueue(a);
+
+        t.main->requestRenumbering();
+
+        QCOMPARE(t.b.op.asked.size(), qMax<qsizetype>(answers.size(), 1));
+        QCOMPARE(t.b.op.asked[0].prompt, renumberPrompt());
+        QCOMPARE(t.b.op.asked[0].title, QStringLiteral("Renumbering Instruments"));
+        QCOMPARE(t.b.op.asked.last().defaultAnswer, QStringLiteral("01"));
+        QCOMPARE(t.state().IDList, idList);
+        QCOMPARE(t.messages(),
+                 refused
+                     ? QStringList{"Warning [!] There isn't enough numbers to renumber the instruments!..."}
+                     : QStringList());
+        if (line.isEmpty()) {
+            QVERIFY(t.b.wire().writes().isEmpty());
+            QCOMPARE(t.main->middleMessage()->text(), QString());
+            return;
+        }
+        QCOMPARE(t.b.wire().writtenTexts(), (QStringList{"*", line}));
+        const auto writes = t.b.wire().writes();
+        QVERIFY(writes[1].time - writes[0].time >= 0.010);
+        QCOMPARE(command->text(), line.mid(1, 7));
+        QCOMPARE(t.main->middleMessage()->text(), QStringLiteral("Instrument IDs have been changed !"));
+        QCOMPARE(t.listItems(0).join(""), idList);
+        QCOMPARE(t.lists[3]->currentIndex(), idList.isEmpty() ? -1 : 0);
+        QVERIFY(!t.b.loop->attached());
         // The loop did renumber itself as the program now assumes.
-        for (int i = 0; i < 3; ++i)
-            QCOMPARE(t.b.loop->at(i).id(), idList.mid(2 * i, 2));
+        if (count == 3)
+            for (int i = 0; i < 3; ++i)
+                QCOMPARE(t.b.loop->at(i).id(), idList.mid(2 * i, 2));
     }
-}
 
-void TestDiscoveryMenus::renumberOnLostPort() {
-    DiscoveryBench t;
-    connectDemo(t);
-    t.b.loop->loseDevice();
-    t.b.op.answers.enqueue("1");
-    t.main->requestRenumbering();
-    QCOMPARE(t.b.op.messages.size(), 1); // reported, not thrown into the event loop
-    QCOMPARE(t.state().IDList, QStringLiteral("010203"));
-}
+    void renumberOnLostPort() {
+        DiscoveryBench t;
+        connectDemo(t);
+        t.b.loop->loseDevice();
+        t.b.op.answers.enqueue("1");
+        t.main->requestRenumbering();
+        QCOMPARE(t.b.op.messages.size(), 1); // reported, not thrown into the event loop
+        QCOMPARE(t.state().IDList, QStringLiteral("010203"));
+    }
 
-void TestDiscoveryMenus::renumberHint() {
-    QPushButton* autoNumber = nullptr;
-    QPushButton* start = nullptr;
-    DiscoveryBench t(sim::LoopConfig::demo(), [&](MainWindow& m) {
-        autoNumber = new QPushButton(m.page(MainWindow::PageConfiguration));
-        autoNumber->setObjectName("cmdAutoNumber");
-        start = new QPushButton(m.page(MainWindow::PageConfiguration));
-        start->setObjectName("cmdConfigurationStart");
-    });
-    QEvent enter(QEvent::Enter);
-    t.main->setLeftMessage("Please click on the start button !");
-    QCoreApplication::sendEvent(autoNumber, &enter);
-    QCOMPARE(t.left()->text(), QStringLiteral("Please click on the start button !")); // page not started
-    start->setEnabled(false);
-    QCoreApplication::sendEvent(autoNumber, &enter);
-    QCOMPARE(t.left()->text(), QStringLiteral("Click to change !"));
-}
+    void renumberHint() {
+        QPushButton *autoNumber = nullptr, *start = nullptr;
+        DiscoveryBench t(sim::LoopConfig::demo(), [&](MainWindow& m) {
+            autoNumber = new QPushButton(m.page(MainWindow::PageConfiguration));
+            autoNumber->setObjectName("cmdAutoNumber");
+            start = new QPushButton(m.page(MainWindow::PageConfiguration));
+            start->setObjectName("cmdConfigurationStart");
+        });
+        QEvent enter(QEvent::Enter);
+        t.main->setLeftMessage("Please click on the start button !");
+        QCoreApplication::sendEvent(autoNumber, &enter);
+        QCOMPARE(t.left()->text(), QStringLiteral("Please click on the start button !")); // page not started
+        start->setEnabled(false);
+        QCoreApplication::sendEvent(autoNumber, &enter);
+        QCOMPARE(t.left()->text(), QStringLiteral("Click to change !"));
+    }
+};
 
 QTEST_MAIN(TestDiscoveryMenus)
 #include "tst_discoverymenus.moc"

@@ -1,14 +1,15 @@
 // The Startup dialog on simulated loops: the baud probe, the version broadcast, what the dialog
-// shows and publishes, its failures, Cancel in the middle of a detection, and cvi.ini.
+// shows and publishes, its failures, Cancel in the middle of a detection, cvi.ini, and the mode
+// check at the end of a detection with the warning and what its buttons write.
 #include "DiscoveryBench.h"
 #include "Frames.h"
+#include "ModeWarning.h"
 #include "Pointer.h"
 #include "RealSerialPort.h"
-#include "ScriptedPort.h"
-#include "SettingsFile.h"
 
-#include <QFile>
 #include <QTest>
+
+#include <cstdlib>
 
 using namespace cvi;
 using namespace cvi::test;
@@ -16,518 +17,447 @@ using namespace cvi::test;
 Q_DECLARE_METATYPE(sim::LoopConfig)
 
 namespace {
-const QStringList AllRates = {"19200", "9600", "4800", "2400", "1200", "600", "300"};
+struct Detection {
+    sim::LoopConfig config;
+    // The parity and data bits panels, the parity and the identifier of each report line, CommTimeout
+    // (500 / rate x instruments + 0.2), the last probe wait, still shown, and IDList if not `ids`.
+    QString panels, letters, ids, commTimeout, probeWait, idList = {};
+};
+struct ModeCase {
+    sim::LoopConfig config;
+    QString button, modeList, records;
+    QString mdWrites;    // the lines written, separated by |
+    QString unread = {}; // the instrument whose MD could not be read
+};
 
 // The probe's two writes for each rate tried, down to `rate`, then the version broadcast.
 QStringList probeAndScan(const QString& rate) {
     QStringList out;
-    for (const QString& r : AllRates) {
-        out << "*9900VR"
-            << "*00";
+    for (const char* r : {"19200", "9600", "4800", "2400", "1200", "600", "300"}) {
+        out << "*9900VR" << QStringLiteral("*00");
         if (r == rate) break;
     }
-    out << "**9900VR\r\n";
-    return out;
+    return out << "**9900VR\r\n";
 }
 
-QString expectedReport(const QList<QStringList>& lines) {
-    QString r = frmSystemCheck::reportHeading();
-    for (const auto& l : lines)
-        r += reportLine(l[0], l[1], l[2]);
-    return r;
-}
-
-// The report box shows the report with plain line ends.
-QString shown(const QString& report) {
-    QString s = report;
-    return s.replace("\r\n", "\n");
-}
-
-sim::LoopConfig withIds(const QStringList& ids, int baud = 9600) {
-    sim::LoopConfig c = sim::LoopConfig::numbered(static_cast<int>(ids.size()), baud);
+sim::LoopConfig withIds(const QStringList& ids) {
+    sim::LoopConfig c = numbered(static_cast<int>(ids.size()));
     for (int i = 0; i < ids.size(); ++i)
         c.instruments[i].id = ids[i];
     return c;
 }
 
-void writeIni(const QString& folder, const QByteArray& content) {
-    QFile f(settings_file::path(folder));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(content);
+QString warningFor(const QString& records) {
+    return "Corvanel Interactive detected unexpected data !...\n"
+           "The mode (MD) parameter(s) for the instrument(s) in continuous mode; " +
+           records + "\n To use CVI reliably, you should choose one of the options below.";
 }
 
-QByteArray readIni(const QString& folder) {
-    QFile f(settings_file::path(folder));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+QStringList texts(const QList<sim::WireEvent>& events) {
+    QStringList out;
+    for (const auto& e : events)
+        out << QString::fromLatin1(e.bytes);
+    return out;
 }
 } // namespace
+Q_DECLARE_METATYPE(Detection)
+Q_DECLARE_METATYPE(ModeCase)
 
 class TestSystemCheck : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() {
-        setEndProgramHook([] {});
+        setEndProgramHook([this] { ++programEnds; });
     }
-    void openingState();
-    void everyBaudRate_data();
-    void everyBaudRate();
-    void parity_data();
-    void parity();
-    void loops_data();
-    void loops();
-    void brokenLoop();
-    void noInstrumentAtAll();
-    void missingPort_data();
-    void missingPort();
-    void deviceLostDuringProbe();
-    void cancelDuringDetection_data();
-    void cancelDuringDetection();
-    void cancelDuringLongProbeWait();
-    void newPortForgetsOldReport();
-    void okPublishesAndRemembersPort();
-    void cviIniSelectsPort_data();
-    void cviIniSelectsPort();
-    void unwritableFolderIsReported();
-    void closedWithoutButtonIsCancel();
+
+    void openingAndCviIni_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("port");
+        const std::pair<QByteArray, const char*> rows[] = {
+            {"4\r\n", "COM 4"},   {"2\r\n4\r\n", "COM 2"},
+            {"3", "COM 3"},       {"0\r\n", "COM 1"},
+            {"7\r\n", "COM 1"},   {"x\r\n", "COM 1"},
+            {"2.5\r\n", "COM 1"}, {"", "COM 1"},
+            {"<none>", "COM 1"},  {QByteArray(100000, '\x04'), "COM 1"}};
+        for (const auto& [content, port] : rows)
+            QTest::newRow(("ini " + content.left(8).toPercentEncoding()).constData())
+                << content << QString(port);
+    }
+    void openingAndCviIni() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, port);
+        DiscoveryBench t;
+        if (content != "<none>") t.writeIni(content);
+        frmSystemCheck dlg(*t.main);
+        auto* ports = child<QComboBox>(dlg, "LstPortID");
+        QCOMPARE(ports->count(), 4);
+        QCOMPARE(ports->currentText(), port);
+        QCOMPARE(t.state().PortName, port);
+        QVERIFY(t.b.op.messages.isEmpty());
+        QCOMPARE(t.state().StartupFlag, QStringLiteral("No"));
+        QCOMPARE(text(dlg, "lblMessage"), QStringLiteral("Please start the system check!"));
+        QCOMPARE(controls(dlg), QStringLiteral("LstPortID cmdStart CmdOK- CmdCancel"));
+    }
+
+    void detect_data() {
+        QTest::addColumn<Detection>("d");
+        const char* rates[][3] = {{"19200", "0.28", "2.5"}, {"9600", "0.36", "2.5"}, {"4800", "0.51", "2.5"},
+                                  {"2400", "0.83", "3.5"},  {"1200", "1.45", "4"},   {"600", "2.70", "5.5"},
+                                  {"300", "5.20", "10.5"}};
+        for (const auto& r : rates)
+            QTest::newRow(r[0]) << Detection{
+                numbered(3, std::atoi(r[0])), "N 8", "NNN", "010203", r[1], r[2]};
+        QTest::newRow("even") << Detection{numbered(2, 9600, 'E'), "Even 7", "EE", "0102", "0.30", "2.5"};
+        QTest::newRow("odd") << Detection{numbered(2, 2400, 'O'), "Odd 7", "OO", "0102", "0.62", "3.5"};
+        sim::LoopConfig mixed = numbered(2, 9600, 'E');
+        mixed.instruments[1].parity = 'O';
+        mixed.transparentRepeat = true;
+        QTest::newRow("mixed") << Detection{mixed, "Mixed Mixed", "EO", "0102", "0.30", "2.5"};
+        QTest::newRow("one") << Detection{numbered(1), "N 8", "N", "01", "0.25", "2.5"};
+        // Identifiers that overlap when the list is read as one text are still each listed.
+        QTest::newRow("01 10 11") << Detection{
+            withIds({"01", "10", "11"}), "N 8", "NNN", "011011", "0.36", "2.5"};
+        // The same identifier twice: two report lines, one list entry.
+        QTest::newRow("duplicate") << Detection{
+            withIds({"05", "07", "05"}), "N 8", "NNN", "050705", "0.36", "2.5", "0507"};
+        QString all;
+        for (int i = 1; i <= 98; ++i)
+            all += QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'));
+        QTest::newRow("98 at 19200") << Detection{
+            numbered(98, 19200), "N 8", QString(98, 'N'), all, "2.75", "2.5"};
+        QTest::newRow("98 at 9600") << Detection{
+            numbered(98, 9600), "N 8", QString(98, 'N'), all, "5.30", "2.5"};
+    }
+    void detect() {
+        QFETCH(Detection, d);
+        DiscoveryBench t(d.config);
+        frmSystemCheck dlg(*t.main);
+        click(dlg, "cmdStart");
+
+        const QString rate = QString::number(d.config.baud);
+        QCOMPARE(t.b.wire().writtenTexts(), probeAndScan(rate));
+        // Each probe: the unfinished broadcast, 300 ms, the probe itself.
+        const auto writes = t.b.wire().writes();
+        for (int i = 0; i + 1 < writes.size() - 1; i += 2)
+            QVERIFY(writes[i + 1].time - writes[i].time >= 0.3 - 1e-9);
+        // The scan stops as its broadcast comes back; the mode check listens for two seconds, hears
+        // nothing and asks nothing.
+        double lastIn = 0;
+        for (const auto& e : t.b.wire().events())
+            if (e.dir == sim::WireEvent::Dir::ToHost) lastIn = e.time;
+        QVERIFY2(t.b.clock.now() - lastIn >= 2.0 - 1e-9 && t.b.clock.now() - lastIn < 2.05,
+                 qPrintable(QString::number(t.b.clock.now() - lastIn)));
+        QCOMPARE(text(dlg, "lblMessage"),
+                 QStringLiteral("Checking the mode of the instrument(s).  Please Wait !..."));
+        QVERIFY(t.b.op.dialogsRun.isEmpty());
+
+        QCOMPARE(t.state().BaudRate, rate);
+        QCOMPARE(t.state().Parity, d.letters.right(1));
+        QCOMPARE(t.state().DataBits, QString(d.letters.endsWith('N') ? "8" : "7"));
+        QCOMPARE(t.state().IDList, d.idList.isEmpty() ? d.ids : d.idList);
+        QCOMPARE(int(t.state().InstrumentCount), d.letters.size());
+        QCOMPARE(fixedText(t.state().CommTimeout), d.commTimeout);
+        QCOMPARE(fixedText(t.state().ReadTimeout), fixedText(t.state().CommTimeout + 2));
+        QCOMPARE(fixedText(t.state().MeasureTimeout), fixedText(t.state().CommTimeout + 2));
+        QCOMPARE(text(dlg, "PnlPort"), QStringLiteral("COM 1"));
+        QCOMPARE(text(dlg, "PnlBaudRate"), rate);
+        QCOMPARE(text(dlg, "PnlParity") + " " + text(dlg, "PnlDataBits"), d.panels);
+        QCOMPARE(text(dlg, "lblTimeout"), d.probeWait);
+        QCOMPARE(child<QGroupBox>(dlg, "frmContainer")->title(), QStringLiteral("Result"));
+        QString report = frmSystemCheck::reportHeading();
+        for (int i = 0; i < d.letters.size(); ++i)
+            report += reportLine(d.ids.mid(2 * i, 2), d.letters.mid(i, 1), "5.10");
+        QCOMPARE(dlg.reportText(), report);
+        QCOMPARE(text(dlg, "txtReport"), QString(report).replace("\r\n", "\n")); // as shown
+        QCOMPARE(controls(dlg), QStringLiteral("LstPortID txtReport cmdStart- CmdOK CmdCancel"));
+        QVERIFY(!pointerIsBusy());
+        QVERIFY(t.b.op.messages.isEmpty());
+        QVERIFY(!t.b.loop->attached());
+    }
+
+    void brokenLoop() {
+        sim::LoopConfig c = numbered(3);
+        c.broken = true;
+        DiscoveryBench t(c);
+        frmSystemCheck dlg(*t.main);
+        click(dlg, "cmdStart");
+        // The version broadcast never comes back: the scan waits its 1.5 s, then the mode check
+        // listens for 2 s.
+        const double took = t.b.clock.now() - t.b.wire().timeOfWrite("**9900VR\r\n");
+        QVERIFY2(took >= 3.5 && took < 3.7, qPrintable(QString::number(took)));
+        QCOMPARE(t.state().IDList, QStringLiteral("010203"));
+        QCOMPARE(int(t.state().InstrumentCount), 2); // the lines read, less the broadcast that never came
+        QCOMPARE(fixedText(t.state().CommTimeout), QStringLiteral("0.30"));
+        QCOMPARE(controls(dlg), QStringLiteral("LstPortID txtReport cmdStart- CmdOK CmdCancel"));
+    }
+
+    void noInstrumentAtAll_data() {
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("problem OK") << false;
+        QTest::newRow("close box") << true; // as the problem OK while Cancel is off
+    }
+    void noInstrumentAtAll() {
+        QFETCH(bool, closeBox);
+        DiscoveryBench t;
+        t.scriptedPorts();
+        frmSystemCheck dlg(*t.main);
+        click(dlg, "cmdStart");
+        // Every rate waited out: 3 x 2.5 + 3.5 + 4 + 5.5 + 10.5 s, plus 0.3 s before each probe.
+        QVERIFY2(t.b.clock.now() >= 31.0 + 7 * 0.3, qPrintable(QString::number(t.b.clock.now())));
+        QVERIFY(t.b.clock.now() < 31.0 + 7 * 0.3 + 0.1);
+        QCOMPARE(text(dlg, "txtReport"), frmSystemCheck::loopFailureText().replace("\r\n", "\n"));
+        QCOMPARE(text(dlg, "txtReport").split('\n').size(), 6);
+        QCOMPARE(controls(dlg), QStringLiteral("LstPortID txtReport cmdStart- cmdProblemOK CmdCancel-"));
+        for (const char* panel : {"PnlBaudRate", "PnlParity", "PnlDataBits"})
+            QCOMPARE(text(dlg, panel), QString());
+        QCOMPARE(t.state().BaudRate, QString());
+        QCOMPARE(t.state().CommTimeout, 0.0);
+        QVERIFY(!pointerIsBusy());
+
+        // Closing it the only way left remembers the port but does not finish start-up.
+        if (closeBox)
+            dlg.reject();
+        else
+            click(dlg, "cmdProblemOK");
+        QCOMPARE(t.readIni(), QByteArray("1\r\n"));
+        QCOMPARE(t.left()->text(), QStringLiteral("Select startup to establish communication!"));
+        QCOMPARE(t.state().StartupFlag, QStringLiteral("No"));
+    }
+
+    void portUnavailable_data() {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("device missing") << 0;
+        QTest::newRow("no such path, real port") << 1;
+        QTest::newRow("permission denied") << 2; // says what to do
+        QTest::newRow("lost during the probe") << 3;
+        QTest::newRow("lost while writing modes") << 4;
+    }
+    void portUnavailable() {
+        QFETCH(int, kind);
+        sim::LoopConfig c = numbered(2);
+        c.instruments[1].streamingFromStart = kind == 4;
+        DiscoveryBench t(c);
+        if (kind == 1) {
+            t.b.ports.map.setDevice(1, QStringLiteral("/nonexistent/ttyCVI0"));
+            t.b.ports.maker = [](const QString&) { return std::make_unique<RealSerialPort>(); };
+        } else if (kind == 3) {
+            t.scriptedPorts([](ScriptedPort& p) { p.loseAt(1.0); });
+        } else if (kind == 4) { // the failure reaches the detection once the warning is gone
+            t.onDialog([&t](QDialog& d) {
+                t.b.loop->loseDevice();
+                click(d, "cmdMD0Accept");
+            });
+        } else {
+            const auto error = kind == 0 ? PortError::Kind::Unavailable : PortError::Kind::PermissionDenied;
+            t.b.ports.maker = [error](const QString&) -> std::unique_ptr<SerialPort> {
+                throw PortError(error, QStringLiteral("Add your user to the 'dialout' group."));
+            };
+        }
+        frmSystemCheck dlg(*t.main);
+        click(dlg, "cmdStart");
+        QVERIFY(t.b.clock.now() < (kind == 4 ? 10 : 1.1)); // not the rest of the rates
+        QCOMPARE(text(dlg, "lblMessage"), QStringLiteral("There is no instrument at this port!"));
+        QCOMPARE(t.left()->text(), QStringLiteral("Please choose a different port !"));
+        QCOMPARE(controls(dlg), QStringLiteral("LstPortID cmdStart CmdOK- CmdCancel"));
+        QCOMPARE(text(dlg, "txtReport"), QString());
+        QCOMPARE(t.messages(), kind == 2 ? QStringList{"Error ! [!] Add your user to the 'dialout' group."}
+                                         : QStringList());
+        QVERIFY(!pointerIsBusy());
+    }
+
+    void cancelDuringDetection_data() {
+        QTest::addColumn<sim::LoopConfig>("config");
+        QTest::addColumn<double>("at");
+        QTest::addColumn<QString>("what");
+        sim::LoopConfig slow = numbered(3, 2400);
+        QTest::newRow("probe at 19200") << slow << 0.1 << "probe";
+        QTest::newRow("probe at 2400") << slow << 1.1 << "probe";
+        sim::LoopConfig broken = numbered(3);
+        broken.broken = true;
+        QTest::newRow("scan") << broken << 1.5 << "scan";
+        QTest::newRow("mode listen") << numbered(3) << 2.0 << "listen";
+        sim::LoopConfig streaming = numbered(3);
+        streaming.instruments[1].streamingFromStart = true;
+        QTest::newRow("mode reads") << streaming << 3.4 << "reads";
+        QTest::newRow("waiting for an echo at 9600, silent line") << numbered(3) << 4.0 << "silence";
+    }
+    void cancelDuringDetection() {
+        QFETCH(sim::LoopConfig, config);
+        QFETCH(double, at);
+        QFETCH(QString, what);
+        DiscoveryBench t(config);
+        t.state().IDList = "0102"; // from an earlier detection
+        ScriptedPort* port = nullptr;
+        if (what == "silence") t.scriptedPorts([&port](ScriptedPort& p) { port = &p; });
+        frmSystemCheck dlg(*t.main);
+        const double start = t.b.clock.now();
+        t.b.clock.at(start + at, [&dlg] { click(dlg, "CmdCancel"); });
+        click(dlg, "cmdStart");
+        // The detection ends at the click, or at the end of a fixed delay it was in.
+        QVERIFY(t.b.clock.now() <= start + at + 2.01);
+        QVERIFY(!t.b.loop->attached());
+        if (port) { // at once, not after the remaining 30 seconds of rates
+            QVERIFY(t.b.clock.now() < start + at + 0.01 && !port->isOpen());
+            QCOMPARE(port->writes.size(), 4); // two probes: 19200 and 9600
+        }
+        t.b.idle(30);
+        // Nothing written after the click.
+        for (const auto& w : t.b.wire().writes())
+            QVERIFY2(w.time <= start + at, w.bytes.constData());
+        QCOMPARE(t.state().StartupFlag, QStringLiteral("Yes"));
+        QCOMPARE(t.state().IDList, QString());
+        QCOMPARE(t.left()->text(), QStringLiteral("Select startup to establish communication!"));
+        QVERIFY(t.b.op.dialogsRun.isEmpty());
+        QVERIFY(!pointerIsBusy());
+        if (what == "reads") {
+            // Cancelled while asking the modes: the streaming instrument is left as it was.
+            QVERIFY(t.b.wire().writtenTexts().contains("**0100MD\r\n"));
+            QCOMPARE(t.b.inst("02").param("MD"), QStringLiteral("2"));
+        }
+        if (what == "probe") QVERIFY(!t.b.wire().writtenTexts().contains("**9900VR\r\n"));
+        if (what == "scan") QCOMPARE(t.state().BaudRate, QString());
+    }
+
+    void newPortForgetsOldReport() {
+        DiscoveryBench t;
+        frmSystemCheck dlg(*t.main);
+        click(dlg, "cmdStart");
+        // On the next port the loop still echoes but no instrument answers.
+        for (int i = 0; i < t.b.loop->size(); ++i)
+            t.b.loop->at(i).faults().silent = true;
+        child<QComboBox>(dlg, "LstPortID")->setCurrentIndex(1);
+        QCOMPARE(t.state().PortName, QStringLiteral("COM 2"));
+        QCOMPARE(controls(dlg), QStringLiteral("LstPortID cmdStart CmdOK- CmdCancel"));
+        click(dlg, "cmdStart");
+        QCOMPARE(text(dlg, "lblMessage"), QStringLiteral("There is no Corvanel Instrument at this port!"));
+        QCOMPARE(controls(dlg), QStringLiteral("LstPortID cmdStart CmdOK- CmdCancel"));
+        QCOMPARE(t.state().IDList, QString());
+        QCOMPARE(t.state().InstrumentCount, qint16(0));
+        QCOMPARE(fixedText(t.state().CommTimeout), QStringLiteral("0.20"));
+    }
+
+    void unwritableFolderIsReported() {
+        DiscoveryBench t;
+        // A folder that cannot exist: its parent is a file.
+        QVERIFY(QFile(t.folder.filePath("plain-file")).open(QIODevice::WriteOnly));
+        t.state().ProgramFolder = t.folder.filePath("plain-file/cvi");
+        frmSystemCheck dlg(*t.main);
+        click(dlg, "cmdStart");
+        click(dlg, "CmdOK");
+        QCOMPARE(t.messages().size(), 1);
+        QVERIFY(t.messages()[0].startsWith("Warning [!] The settings file " +
+                                           t.folder.filePath("plain-file/cvi/cvi.ini")));
+        // The run goes on with what was found.
+        QCOMPARE(t.state().StartupFlag, QStringLiteral("Yes"));
+        QCOMPARE(t.listItems(1), (QStringList{"01", "02", "03"}));
+    }
+
+    void modeCheck_data() {
+        QTest::addColumn<ModeCase>("m");
+        // 01 answers MD=1 and does not stream: it is not listed.
+        sim::LoopConfig one = numbered(3);
+        one.instruments[0].params.insert("MD", "1");
+        one.instruments[1].streamingFromStart = true;
+        QTest::newRow("02 streams, MD=0")
+            << ModeCase{one, "cmdMD0Accept", "022", "ID=02-->MD=2  ", "**0200EW*0200MD=0\r\n"};
+        sim::LoopConfig two = numbered(3);
+        two.instruments[0].streamingFromStart = true;
+        two.instruments[2].params.insert("MD", "3");
+        QTest::newRow("01 and 03 stream, MD=1")
+            << ModeCase{two, "cmdMD1Accept", "012033", "ID=01-->MD=2  ID=03-->MD=3  ",
+                        "**0100EW*0100MD=1\r\n|**0300EW*0300MD=1\r\n"};
+        // The mode check talks at the parity the scan found.
+        sim::LoopConfig even = numbered(3, 4800, 'E');
+        even.instruments[1].streamingFromStart = true;
+        QTest::newRow("even parity") << ModeCase{even, "cmdMD0Accept", "022", "ID=02-->MD=2  ",
+                                                 "**0200EW*0200MD=0\r\n"};
+        sim::LoopConfig late = numbered(3);
+        late.instruments[1].streamingFromStart = true;
+        late.instruments[2].faults.slowSeconds = 1.0; // answers, but after the 0.7 s the mode read waits
+        QTest::newRow("03 answers too late")
+            << ModeCase{late, "cmdMD0Accept", "022", "ID=02-->MD=2  ", "**0200EW*0200MD=0\r\n", "03"};
+        sim::LoopConfig exit = numbered(3);
+        exit.instruments[0].streamingFromStart = true;
+        QTest::newRow("exit") << ModeCase{exit, "CmdExit", "012", "ID=01-->MD=2  ", ""};
+    }
+    void modeCheck() {
+        QFETCH(ModeCase, m);
+        const auto& [config, button, modeList, records, mdWrites, unread] = m;
+        DiscoveryBench t(config);
+        frmSystemCheck dlg(*t.main);
+        QString warning;
+        t.onDialog([&](QDialog& d) {
+            warning = text(d, "txtWarning");
+            click(d, button);
+        });
+        const int ends = programEnds;
+        click(dlg, "cmdStart");
+        // Every instrument found is asked, 0.7 s apart; then one enable-write and set line for each
+        // listed instrument, 0.2 s apart, and nothing else.
+        QList<sim::WireEvent> reads, sets;
+        for (const auto& w : t.b.wire().writes()) {
+            if (w.bytes.startsWith("**") && w.bytes.endsWith("MD\r\n")) reads << w;
+            if (w.bytes.contains("EW")) sets << w;
+        }
+        QCOMPARE(texts(reads), (QStringList{"**0100MD\r\n", "**0200MD\r\n", "**0300MD\r\n"}));
+        for (int i = 1; i < 3; ++i)
+            QVERIFY(reads[i].time - reads[i - 1].time >= 0.7 - 1e-9);
+        QCOMPARE(texts(sets).join('|'), mdWrites);
+        for (int i = 1; i < sets.size(); ++i)
+            QCOMPARE(qRound((sets[i].time - sets[i - 1].time) * 1000), 200);
+        QStringList messages;
+        if (!unread.isEmpty())
+            messages << ProgramTitle + " [!] Can't detect the MD value for ID=" + unread +
+                            ". If MD=2,3 for this ID, you should change it to 1,2.";
+        QCOMPARE(t.messages(), messages);
+
+        QCOMPARE(t.b.op.dialogsRun, QStringList{"frmModeWarning"});
+        QCOMPARE(warning, warningFor(records));
+        QCOMPARE(t.state().ModeList, modeList); // kept after the new values are written
+        const bool exit = button == "CmdExit";
+        QCOMPARE(programEnds - ends, exit ? 1 : 0);
+        for (int i = 0; i < modeList.size(); i += 3)
+            QCOMPARE(t.b.inst(modeList.mid(i, 2)).param("MD"),
+                     exit ? modeList.mid(i + 2, 1) : button.mid(5, 1)); // cmdMD0Accept: 0
+        t.b.idle(5);
+        QCOMPARE(t.b.inst(modeList.left(2)).streaming(), exit);
+        QCOMPARE(text(dlg, "lblMessage"),
+                 exit ? QStringLiteral("Unexpected Data Detected.  Please Wait !...")
+                      : QStringLiteral("Changing instrument parameters.  Please Wait !..."));
+        QCOMPARE(controls(dlg), QStringLiteral("LstPortID txtReport cmdStart- CmdOK CmdCancel"));
+        QVERIFY(!t.b.loop->attached());
+        QCOMPARE(t.readIni(), QByteArray("<missing>"));
+    }
+
+    void modeWarningDialog() {
+        DiscoveryBench t;
+        t.state().ModeList = "0130529"; // a broken last record is left out
+        frmModeWarning w(t.state(), t.b.runtime, t.b.makeLink(), "9600,N,8,1", {});
+        const QString expected = warningFor("ID=01-->MD=3  ID=05-->MD=2  ");
+        QCOMPARE(text(w, "txtWarning"), expected);
+        // Hovering over an option's text or button turns both red, the other options black.
+        auto colourOf = [&](const char* label, const char* button) {
+            const QColor l = child(w, label)->palette().color(QPalette::WindowText);
+            return l == child(w, button)->palette().color(QPalette::ButtonText) ? l : QColor();
+        };
+        QEvent enter(QEvent::Enter);
+        QCoreApplication::sendEvent(child(w, "lblMD1"), &enter);
+        QCOMPARE(colourOf("lblMD1", "cmdMD1Accept"), QColor(255, 0, 0));
+        QCOMPARE(colourOf("lblMD0", "cmdMD0Accept"), QColor(0, 0, 0));
+        QCOMPARE(colourOf("lblExit", "CmdExit"), QColor(0, 0, 0));
+        QCoreApplication::sendEvent(child(w, "CmdExit"), &enter);
+        QCOMPARE(colourOf("lblExit", "CmdExit"), QColor(255, 0, 0));
+        QCOMPARE(colourOf("lblMD1", "cmdMD1Accept"), QColor(0, 0, 0));
+        // Typing into the explanation changes nothing.
+        auto* box = child<QPlainTextEdit>(w, "txtWarning");
+        QTest::keyClicks(box, "abc");
+        QTest::keyClick(box, Qt::Key_Delete);
+        QCOMPARE(box->toPlainText(), expected);
+    }
+
+private:
+    int programEnds = 0;
 };
-
-void TestSystemCheck::openingState() {
-    DiscoveryBench t;
-    frmSystemCheck dlg(*t.main);
-    QCOMPARE(dlg.windowTitle(), QStringLiteral("Startup"));
-    auto* ports = child<QComboBox>(dlg, "LstPortID");
-    QCOMPARE(ports->count(), 4);
-    QCOMPARE(ports->itemText(3), QStringLiteral("COM 4"));
-    QCOMPARE(t.state().PortName, QStringLiteral("COM 1"));
-    QCOMPARE(t.state().StartupFlag, QStringLiteral("No"));
-    QCOMPARE(text(dlg, "lblMessage"), QStringLiteral("Please start the system check!"));
-    QVERIFY(child(dlg, "txtReport")->isHidden());
-    QVERIFY(!child(dlg, "CmdOK")->isEnabled());
-    QVERIFY(child(dlg, "cmdStart")->isEnabled());
-    QVERIFY(child(dlg, "cmdProblemOK")->isHidden());
-    QCOMPARE(child<QGroupBox>(dlg, "frmContainer")->title(), QStringLiteral("Checking"));
-}
-
-void TestSystemCheck::everyBaudRate_data() {
-    QTest::addColumn<int>("baud");
-    QTest::addColumn<QString>("commTimeout");
-    QTest::addColumn<QString>("lastProbeWait");
-    // 500 / rate x 3 + 0.2, to two decimals.
-    QTest::newRow("19200") << 19200 << "0.28"
-                           << "2.5";
-    QTest::newRow("9600") << 9600 << "0.36"
-                          << "2.5";
-    QTest::newRow("4800") << 4800 << "0.51"
-                          << "2.5";
-    QTest::newRow("2400") << 2400 << "0.83"
-                          << "3.5";
-    QTest::newRow("1200") << 1200 << "1.45"
-                          << "4";
-    QTest::newRow("600") << 600 << "2.70"
-                         << "5.5";
-    QTest::newRow("300") << 300 << "5.20"
-                         << "10.5";
-}
-
-void TestSystemCheck::everyBaudRate() {
-    QFETCH(int, baud);
-    QFETCH(QString, commTimeout);
-    QFETCH(QString, lastProbeWait);
-    DiscoveryBench t(sim::LoopConfig::numbered(3, baud));
-    frmSystemCheck dlg(*t.main);
-    click(dlg, "cmdStart");
-
-    const QString rate = QString::number(baud);
-    QCOMPARE(t.b.wire().writtenTexts(), probeAndScan(rate));
-    // Each probe: the unfinished broadcast, 300 ms, the probe itself.
-    const auto writes = t.b.wire().writes();
-    for (int i = 0; i + 1 < writes.size() - 1; i += 2)
-        QVERIFY(writes[i + 1].time - writes[i].time >= 0.3 - 1e-9);
-
-    QCOMPARE(t.state().BaudRate, rate);
-    QCOMPARE(t.state().Parity, QStringLiteral("N"));
-    QCOMPARE(t.state().DataBits, QStringLiteral("8"));
-    QCOMPARE(t.state().IDList, QStringLiteral("010203"));
-    QCOMPARE(t.state().InstrumentCount, qint16(3));
-    QCOMPARE(fixedText(t.state().CommTimeout), commTimeout);
-    QCOMPARE(fixedText(t.state().ReadTimeout), fixedText(t.state().CommTimeout + 2));
-    QCOMPARE(fixedText(t.state().MeasureTimeout), fixedText(t.state().CommTimeout + 2));
-    QCOMPARE(text(dlg, "PnlPort"), QStringLiteral("COM 1"));
-    QCOMPARE(text(dlg, "PnlBaudRate"), rate);
-    QCOMPARE(text(dlg, "PnlParity"), QStringLiteral("N"));
-    QCOMPARE(text(dlg, "PnlDataBits"), QStringLiteral("8"));
-    QCOMPARE(text(dlg, "lblTimeout"), lastProbeWait);
-    QCOMPARE(child<QGroupBox>(dlg, "frmContainer")->title(), QStringLiteral("Result"));
-    QCOMPARE(text(dlg, "txtReport"),
-             shown(expectedReport({{"01", "N", "5.10"}, {"02", "N", "5.10"}, {"03", "N", "5.10"}})));
-    QVERIFY(!child(dlg, "txtReport")->isHidden());
-    QVERIFY(child(dlg, "CmdOK")->isEnabled());
-    QVERIFY(!child(dlg, "cmdStart")->isEnabled());
-    QVERIFY(!pointerIsBusy());
-    QVERIFY(t.b.op.messages.isEmpty());
-    QVERIFY(!t.b.loop->attached());
-}
-
-void TestSystemCheck::parity_data() {
-    QTest::addColumn<sim::LoopConfig>("config");
-    QTest::addColumn<QString>("panelParity");
-    QTest::addColumn<QString>("panelDataBits");
-    QTest::addColumn<QString>("parity");
-    QTest::addColumn<QString>("dataBits");
-    QTest::addColumn<QString>("letters");
-
-    QTest::newRow("none") << sim::LoopConfig::numbered(2, 9600, 'N') << "N"
-                          << "8"
-                          << "N"
-                          << "8"
-                          << "NN";
-    QTest::newRow("even") << sim::LoopConfig::numbered(2, 9600, 'E') << "Even"
-                          << "7"
-                          << "E"
-                          << "7"
-                          << "EE";
-    QTest::newRow("odd") << sim::LoopConfig::numbered(2, 2400, 'O') << "Odd"
-                         << "7"
-                         << "O"
-                         << "7"
-                         << "OO";
-    sim::LoopConfig mixed = sim::LoopConfig::numbered(2, 9600, 'E');
-    mixed.instruments[1].parity = 'O';
-    mixed.transparentRepeat = true;
-    QTest::newRow("mixed") << mixed << "Mixed"
-                           << "Mixed"
-                           << "O"
-                           << "7"
-                           << "EO";
-}
-
-void TestSystemCheck::parity() {
-    QFETCH(sim::LoopConfig, config);
-    QFETCH(QString, panelParity);
-    QFETCH(QString, panelDataBits);
-    QFETCH(QString, parity);
-    QFETCH(QString, dataBits);
-    QFETCH(QString, letters);
-    DiscoveryBench t(config);
-    frmSystemCheck dlg(*t.main);
-    click(dlg, "cmdStart");
-    QCOMPARE(text(dlg, "PnlParity"), panelParity);
-    QCOMPARE(text(dlg, "PnlDataBits"), panelDataBits);
-    QCOMPARE(t.state().Parity, parity);
-    QCOMPARE(t.state().DataBits, dataBits);
-    QCOMPARE(t.state().IDList, QStringLiteral("0102"));
-    QCOMPARE(dlg.reportText(),
-             expectedReport({{"01", letters.left(1), "5.10"}, {"02", letters.mid(1, 1), "5.10"}}));
-    QVERIFY(child(dlg, "CmdOK")->isEnabled());
-}
-
-void TestSystemCheck::loops_data() {
-    QTest::addColumn<sim::LoopConfig>("config");
-    QTest::addColumn<QString>("idList");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QStringList>("reportIds");
-
-    QTest::newRow("one") << sim::LoopConfig::numbered(1) << "01" << 1 << QStringList{"01"};
-    // Identifiers that overlap when the list is read as one text are still each listed.
-    QTest::newRow("01 10 11") << withIds({"01", "10", "11"}) << "011011" << 3
-                              << QStringList{"01", "10", "11"};
-    // The same identifier twice: two report lines, one list entry.
-    QTest::newRow("duplicate") << withIds({"05", "07", "05"}) << "0507" << 3 << QStringList{"05", "07", "05"};
-    QStringList all;
-    QString allIds;
-    for (int i = 1; i <= 98; ++i) {
-        all << QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'));
-        allIds += all.last();
-    }
-    QTest::newRow("98 at 19200") << sim::LoopConfig::numbered(98, 19200) << allIds << 98 << all;
-    QTest::newRow("98 at 9600") << sim::LoopConfig::numbered(98, 9600) << allIds << 98 << all;
-}
-
-void TestSystemCheck::loops() {
-    QFETCH(sim::LoopConfig, config);
-    QFETCH(QString, idList);
-    QFETCH(int, count);
-    QFETCH(QStringList, reportIds);
-    DiscoveryBench t(config);
-    frmSystemCheck dlg(*t.main);
-    click(dlg, "cmdStart");
-    QCOMPARE(t.state().IDList, idList);
-    QCOMPARE(int(t.state().InstrumentCount), count);
-    QList<QStringList> lines;
-    for (const QString& id : reportIds)
-        lines.append({id, "N", "5.10"});
-    QCOMPARE(dlg.reportText(), expectedReport(lines));
-    QVERIFY(child(dlg, "CmdOK")->isEnabled());
-}
-
-void TestSystemCheck::brokenLoop() {
-    sim::LoopConfig c = sim::LoopConfig::numbered(3);
-    c.broken = true;
-    DiscoveryBench t(c);
-    frmSystemCheck dlg(*t.main);
-    click(dlg, "cmdStart");
-    // The version broadcast never comes back: the scan waits its 1.5 s, then the mode check
-    // listens for 2 s.
-    const double scanned = t.b.wire().timeOfWrite("**9900VR\r\n");
-    QVERIFY2(t.b.clock.now() - scanned >= 3.5, qPrintable(QString::number(t.b.clock.now() - scanned)));
-    QVERIFY(t.b.clock.now() - scanned < 3.7);
-    QCOMPARE(t.state().IDList, QStringLiteral("010203"));
-    QCOMPARE(int(t.state().InstrumentCount), 2); // the lines read, less the broadcast that never came
-    QCOMPARE(fixedText(t.state().CommTimeout), QStringLiteral("0.30"));
-    QVERIFY(child(dlg, "CmdOK")->isEnabled());
-}
-
-void TestSystemCheck::noInstrumentAtAll() {
-    DiscoveryBench t;
-    // A port with nothing on it.
-    t.b.ports.maker = [&t](const QString&) -> std::unique_ptr<SerialPort> {
-        return std::make_unique<ScriptedPort>(t.b.clock);
-    };
-    frmSystemCheck dlg(*t.main);
-    click(dlg, "cmdStart");
-    // Every rate waited out: 3 x 2.5 + 3.5 + 4 + 5.5 + 10.5 s, plus 0.3 s before each probe.
-    QVERIFY2(t.b.clock.now() >= 31.0 + 7 * 0.3, qPrintable(QString::number(t.b.clock.now())));
-    QVERIFY(t.b.clock.now() < 31.0 + 7 * 0.3 + 0.1);
-    QCOMPARE(text(dlg, "txtReport"), shown(frmSystemCheck::loopFailureText()));
-    QCOMPARE(text(dlg, "txtReport").split('\n').size(), 6);
-    QVERIFY(!child(dlg, "txtReport")->isHidden());
-    QVERIFY(!child(dlg, "cmdProblemOK")->isHidden());
-    QVERIFY(child(dlg, "cmdProblemOK")->isEnabled());
-    QVERIFY(!child(dlg, "CmdCancel")->isEnabled());
-    QVERIFY(child(dlg, "CmdOK")->isHidden());
-    QVERIFY(!child(dlg, "cmdStart")->isEnabled());
-    for (const char* panel : {"PnlBaudRate", "PnlParity", "PnlDataBits"})
-        QCOMPARE(text(dlg, panel), QString());
-    QCOMPARE(t.state().BaudRate, QString());
-    QCOMPARE(t.state().CommTimeout, 0.0);
-    QVERIFY(!pointerIsBusy());
-
-    // Closing it the only way left remembers the port but does not finish start-up.
-    dlg.reject(); // the window's close box: as the problem OK while Cancel is off
-    QCOMPARE(dlg.closing(), frmSystemCheck::Closing::ProblemOK);
-    QCOMPARE(readIni(t.folder.path()), QByteArray("1\r\n"));
-    QCOMPARE(t.left()->text(), QStringLiteral("Select startup to establish communication!"));
-    QCOMPARE(t.state().StartupFlag, QStringLiteral("No"));
-}
-
-void TestSystemCheck::missingPort_data() {
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<int>("messages");
-    QTest::newRow("device missing") << 0 << 0;
-    QTest::newRow("no such path, real port") << 1 << 0;
-    QTest::newRow("permission denied") << 2 << 1;
-}
-
-void TestSystemCheck::missingPort() {
-    QFETCH(int, kind);
-    QFETCH(int, messages);
-    DiscoveryBench t;
-    if (kind == 1) {
-        t.b.ports.map.setDevice(1, QStringLiteral("/nonexistent/ttyCVI0"));
-        t.b.ports.maker = [](const QString&) -> std::unique_ptr<SerialPort> {
-            return std::make_unique<RealSerialPort>();
-        };
-    } else {
-        const auto error = kind == 0 ? PortError::Kind::Unavailable : PortError::Kind::PermissionDenied;
-        t.b.ports.maker = [error](const QString&) -> std::unique_ptr<SerialPort> {
-            throw PortError(error, QStringLiteral("Add your user to the 'dialout' group."));
-        };
-    }
-    frmSystemCheck dlg(*t.main);
-    click(dlg, "cmdStart");
-    QCOMPARE(text(dlg, "lblMessage"), QStringLiteral("There is no instrument at this port!"));
-    QCOMPARE(t.left()->text(), QStringLiteral("Please choose a different port !"));
-    QVERIFY(child(dlg, "cmdStart")->isEnabled());
-    QVERIFY(child(dlg, "CmdCancel")->isEnabled());
-    QVERIFY(child(dlg, "txtReport")->isHidden());
-    QCOMPARE(text(dlg, "txtReport"), QString());
-    QVERIFY(!child(dlg, "CmdOK")->isEnabled());
-    QCOMPARE(t.b.op.messages.size(), messages);
-    if (messages) QVERIFY(t.b.op.messages[0].text.contains("dialout"));
-    QVERIFY(!pointerIsBusy());
-    QVERIFY(child<QComboBox>(dlg, "LstPortID")->isEnabled());
-}
-
-void TestSystemCheck::deviceLostDuringProbe() {
-    DiscoveryBench t;
-    t.b.ports.maker = [&t](const QString&) -> std::unique_ptr<SerialPort> {
-        auto port = std::make_unique<ScriptedPort>(t.b.clock);
-        port->loseAt(1.0);
-        return port;
-    };
-    frmSystemCheck dlg(*t.main);
-    click(dlg, "cmdStart");
-    QVERIFY(t.b.clock.now() < 1.1); // not the rest of the rates
-    QCOMPARE(text(dlg, "lblMessage"), QStringLiteral("There is no instrument at this port!"));
-    QVERIFY(child(dlg, "cmdStart")->isEnabled());
-}
-
-void TestSystemCheck::cancelDuringDetection_data() {
-    QTest::addColumn<sim::LoopConfig>("config");
-    QTest::addColumn<double>("at");
-    QTest::addColumn<QString>("what");
-    sim::LoopConfig slow = sim::LoopConfig::numbered(3, 2400);
-    QTest::newRow("probe at 19200") << slow << 0.1 << "probe";
-    QTest::newRow("probe at 2400") << slow << 1.1 << "probe";
-    sim::LoopConfig broken = sim::LoopConfig::numbered(3);
-    broken.broken = true;
-    QTest::newRow("scan") << broken << 1.5 << "scan";
-    QTest::newRow("mode listen") << sim::LoopConfig::numbered(3) << 2.0 << "listen";
-    sim::LoopConfig streaming = sim::LoopConfig::numbered(3);
-    streaming.instruments[1].streamingFromStart = true;
-    QTest::newRow("mode reads") << streaming << 3.4 << "reads";
-}
-
-void TestSystemCheck::cancelDuringDetection() {
-    QFETCH(sim::LoopConfig, config);
-    QFETCH(double, at);
-    QFETCH(QString, what);
-    DiscoveryBench t(config);
-    t.state().IDList = "0102"; // from an earlier detection
-    frmSystemCheck dlg(*t.main);
-    const double start = t.b.clock.now();
-    t.b.clock.at(start + at, [&dlg] { click(dlg, "CmdCancel"); });
-    click(dlg, "cmdStart");
-    // The detection ends at the click, or at the end of a fixed delay it was in.
-    QVERIFY(t.b.clock.now() <= start + at + 2.01);
-
-    QCOMPARE(dlg.closing(), frmSystemCheck::Closing::Cancel);
-    QVERIFY(!dlg.detecting());
-    QVERIFY(!t.b.loop->attached());
-    t.b.idle(30);
-    // Nothing written after the click.
-    for (const auto& w : t.b.wire().writes())
-        QVERIFY2(w.time <= start + at, w.bytes.constData());
-    QCOMPARE(t.state().StartupFlag, QStringLiteral("Yes"));
-    QCOMPARE(t.state().IDList, QString());
-    QCOMPARE(t.left()->text(), QStringLiteral("Select startup to establish communication!"));
-    QVERIFY(t.b.op.dialogsRun.isEmpty());
-    QVERIFY(!pointerIsBusy());
-    QVERIFY(!t.b.wire().writtenTexts().join("").contains("MD="));
-    if (what == "reads") {
-        // Cancelled while asking the modes: the streaming instrument is left as it was.
-        QVERIFY(t.b.wire().writtenTexts().contains("**0100MD\r\n"));
-        QCOMPARE(t.b.inst("02").param("MD"), QStringLiteral("2"));
-    }
-    if (what == "probe") QVERIFY(!t.b.wire().writtenTexts().contains("**9900VR\r\n"));
-    if (what == "scan") QCOMPARE(t.state().BaudRate, QString());
-}
-
-void TestSystemCheck::cancelDuringLongProbeWait() {
-    DiscoveryBench t;
-    ScriptedPort* port = nullptr;
-    t.b.ports.maker = [&t, &port](const QString&) -> std::unique_ptr<SerialPort> {
-        auto p = std::make_unique<ScriptedPort>(t.b.clock);
-        port = p.get();
-        return p;
-    };
-    frmSystemCheck dlg(*t.main);
-    t.b.clock.at(4.0, [&dlg] { click(dlg, "CmdCancel"); });
-    click(dlg, "cmdStart");
-    QVERIFY(t.b.clock.now() < 4.01); // not the remaining 30 seconds of rates
-    QVERIFY(port && !port->isOpen());
-    QCOMPARE(port->writes.size(), 4); // two probes: 19200 and 9600
-    QCOMPARE(dlg.closing(), frmSystemCheck::Closing::Cancel);
-}
-
-void TestSystemCheck::newPortForgetsOldReport() {
-    DiscoveryBench t;
-    frmSystemCheck dlg(*t.main);
-    click(dlg, "cmdStart");
-    QVERIFY(child(dlg, "CmdOK")->isEnabled());
-    // On the next port the loop still echoes but no instrument answers.
-    for (int i = 0; i < t.b.loop->size(); ++i)
-        t.b.loop->at(i).faults().silent = true;
-    child<QComboBox>(dlg, "LstPortID")->setCurrentIndex(1);
-    QCOMPARE(t.state().PortName, QStringLiteral("COM 2"));
-    QVERIFY(child(dlg, "txtReport")->isHidden());
-    QVERIFY(!child(dlg, "CmdOK")->isEnabled());
-    QVERIFY(child(dlg, "cmdStart")->isEnabled());
-    click(dlg, "cmdStart");
-    QCOMPARE(text(dlg, "lblMessage"), QStringLiteral("There is no Corvanel Instrument at this port!"));
-    QVERIFY(!child(dlg, "CmdOK")->isEnabled());
-    QVERIFY(child(dlg, "cmdStart")->isEnabled());
-    QCOMPARE(t.state().IDList, QString());
-    QCOMPARE(t.state().InstrumentCount, qint16(0));
-    QCOMPARE(fixedText(t.state().CommTimeout), QStringLiteral("0.20"));
-}
-
-void TestSystemCheck::okPublishesAndRemembersPort() {
-    DiscoveryBench t;
-    writeIni(t.folder.path(), "3\r\n");
-    t.main->panel()->hide();
-    frmSystemCheck dlg(*t.main);
-    QCOMPARE(t.state().PortName, QStringLiteral("COM 3"));
-    child<QComboBox>(dlg, "LstPortID")->setCurrentIndex(1);
-    click(dlg, "cmdStart");
-    click(dlg, "CmdOK");
-    QCOMPARE(dlg.closing(), frmSystemCheck::Closing::OK);
-    QCOMPARE(readIni(t.folder.path()), QByteArray("2\r\n"));
-    QCOMPARE(t.state().StartupFlag, QStringLiteral("Yes"));
-    for (int i = 0; i < 5; ++i) {
-        QCOMPARE(t.listItems(i), (QStringList{"01", "02", "03"}));
-        QCOMPARE(t.lists[i]->currentIndex(), 0);
-    }
-    QCOMPARE(t.main->panel()->currentIndex(), int(MainWindow::PageConfiguration));
-    QVERIFY(!t.main->panel()->isHidden());
-    QVERIFY(t.enabled("mnuSettings"));
-    QVERIFY(t.enabled("mnuTimeout"));
-    QVERIFY(t.b.op.messages.isEmpty());
-}
-
-void TestSystemCheck::cviIniSelectsPort_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("port");
-    QTest::newRow("4") << QByteArray("4\r\n") << "COM 4";
-    QTest::newRow("2, more lines") << QByteArray("2\r\n4\r\n") << "COM 2";
-    QTest::newRow("3 without line end") << QByteArray("3") << "COM 3";
-    QTest::newRow("0") << QByteArray("0\r\n") << "COM 1";
-    QTest::newRow("7") << QByteArray("7\r\n") << "COM 1";
-    QTest::newRow("x") << QByteArray("x\r\n") << "COM 1";
-    QTest::newRow("2.5") << QByteArray("2.5\r\n") << "COM 1";
-    QTest::newRow("empty") << QByteArray() << "COM 1";
-    QTest::newRow("missing") << QByteArray("<none>") << "COM 1";
-    QTest::newRow("binary") << QByteArray(100000, '\x04') << "COM 1";
-}
-
-void TestSystemCheck::cviIniSelectsPort() {
-    QFETCH(QByteArray, content);
-    QFETCH(QString, port);
-    DiscoveryBench t;
-    if (content != "<none>") writeIni(t.folder.path(), content);
-    frmSystemCheck dlg(*t.main);
-    QCOMPARE(child<QComboBox>(dlg, "LstPortID")->currentText(), port);
-    QCOMPARE(t.state().PortName, port);
-    QVERIFY(t.b.op.messages.isEmpty());
-}
-
-void TestSystemCheck::unwritableFolderIsReported() {
-    DiscoveryBench t;
-    // A folder that cannot exist: its parent is a file.
-    QFile blocker(t.folder.filePath("plain-file"));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    t.state().ProgramFolder = t.folder.filePath("plain-file/cvi");
-    frmSystemCheck dlg(*t.main);
-    click(dlg, "cmdStart");
-    click(dlg, "CmdOK");
-    QCOMPARE(t.b.op.messages.size(), 1);
-    QCOMPARE(t.b.op.messages[0].title, QStringLiteral("Warning"));
-    QVERIFY(t.b.op.messages[0].text.contains("cvi.ini"));
-    // The run goes on with what was found.
-    QCOMPARE(t.state().StartupFlag, QStringLiteral("Yes"));
-    QCOMPARE(t.listItems(1), (QStringList{"01", "02", "03"}));
-}
-
-void TestSystemCheck::closedWithoutButtonIsCancel() {
-    DiscoveryBench t;
-    t.state().IDList = "01";
-    showStartupDialog(*t.main); // nobody there to press a button
-    QCOMPARE(t.b.op.dialogsRun, QStringList{"frmSystemCheck"});
-    QCOMPARE(t.state().StartupFlag, QStringLiteral("Yes"));
-    QCOMPARE(t.state().IDList, QString());
-    QCOMPARE(t.left()->text(), QStringLiteral("Select startup to establish communication!"));
-}
 
 QTEST_MAIN(TestSystemCheck)
 #include "tst_systemcheck.moc"
