@@ -4,14 +4,18 @@
 #include "Frames.h"
 #include "MainWindow.h"
 #include "Params.h"
+#include "Pointer.h"
 #include "ScriptedPort.h"
 #include "SimBench.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QGroupBox>
 #include <QMap>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 #include <memory>
@@ -43,8 +47,7 @@ struct PageBench : SimBench {
         }
         main = std::make_unique<MainWindow>(state, runtime, op, ports);
         installParameterPages(*main);
-        if (line == Line::Script) {
-            // The main window's port object is made at its first open.
+        if (line == Line::Script) { // the main window's port object is made at its first open
             main->link().OpenPort();
             main->link().ClosePort();
         }
@@ -54,11 +57,18 @@ struct PageBench : SimBench {
     ~PageBench() { setDialogOpener({}); }
 
     // A loop whose instrument 01 holds these parameters over its defaults.
-    static sim::LoopConfig withParams(const QMap<QString, QString>& params, const QString& version = "5.10") {
+    static sim::LoopConfig withParams(const QMap<QString, QString>& params) {
         sim::LoopConfig c = sim::LoopConfig::numbered(1);
         c.instruments[0].params = params;
-        c.instruments[0].version = version;
         return c;
+    }
+    // Every instrument of the loop turns "silent" or answers with lines too short to hold a value
+    // ("missingCR": the line ends in LF only).
+    void breakLoop(const QString& fault) {
+        for (int i = 0; i < loop->size(); ++i) {
+            loop->at(i).faults().silent = fault == "silent";
+            loop->at(i).faults().missingCR = fault == "missingCR";
+        }
     }
 
     void answer(const QByteArray& bytes, double t) {
@@ -69,14 +79,6 @@ struct PageBench : SimBench {
         body = body.mid(4, body.size() - 6);
         const auto it = script.constFind(QString::fromLatin1(body));
         if (it != script.cend()) scripted->arrive(t + 0.02, *it, 0.001);
-    }
-    // The lines written on the scripted port, a lone "*" as its own entry.
-    QStringList scriptedTexts() const {
-        QStringList out;
-        if (scripted)
-            for (const auto& w : scripted->writes)
-                out << QString::fromLatin1(w.bytes);
-        return out;
     }
 
     template <class T> T* w(const QString& name) const {
@@ -90,44 +92,89 @@ struct PageBench : SimBench {
         QStringList wrong;
         for (const QString& pair : pairs) {
             const QString box = pair.section('=', 0, 0);
-            const QString actual = text(box);
-            if (actual != pair.section('=', 1)) wrong << box + "=" + actual;
+            if (text(box) != pair.section('=', 1)) wrong << box + "=" + text(box);
         }
         return wrong.join(", ");
     }
+    void setTexts(const QStringList& pairs) {
+        for (const QString& pair : pairs)
+            w<QLabel>(pair.section('=', 0, 0))->setText(pair.section('=', 1));
+    }
+    bool shown(const QString& name) const { return !w<QWidget>(name)->isHidden(); }
+    // One character per box, "1" shown and "0" hidden; setShown switches them that way.
+    QString shownFlags(const QStringList& boxes) const {
+        QString flags;
+        for (const QString& box : boxes)
+            flags += shown(box) ? '1' : '0';
+        return flags;
+    }
+    void setShown(const QStringList& boxes, const QString& flags) {
+        for (int i = 0; i < boxes.size(); ++i)
+            w<QWidget>(boxes[i])->setHidden(flags[i] == '0');
+    }
     QString left() const { return text(QStringLiteral("PnlLeftMessage")); }
     QString middle() const { return text(QStringLiteral("PnlMiddleMessage")); }
-    QString log(const QString& box) const { return w<QPlainTextEdit>(box)->toPlainText(); }
+    QString log(const QString& box = QStringLiteral("txtResponseBox")) const {
+        return w<QPlainTextEdit>(box)->toPlainText();
+    }
     bool enabled(const QString& name) const { return w<QWidget>(name)->isEnabled(); }
     bool actionEnabled(const QString& name) const { return main->action(name)->isEnabled(); }
 
     void choose(const QString& list, int index) { w<QComboBox>(list)->setCurrentIndex(index); }
     void press(const QString& button) { w<QPushButton>(button)->click(); }
     void click(const QString& box) { QTest::mouseClick(w<QWidget>(box), Qt::LeftButton); }
-    void hover(const QString& name) {
+    // The mouse moves over `name`; returns the hint panel's text then.
+    QString hover(const QString& name) {
         QEvent enter(QEvent::Enter);
         QCoreApplication::sendEvent(w<QWidget>(name), &enter);
+        return left();
+    }
+    // The operator types `answer` into the next prompt and clicks `box`.
+    void edit(const QString& box, const QString& answer) {
+        op.answers.enqueue(answer);
+        click(box);
+    }
+    // The next dialog: the operator clicks `control` (none: keeps what is selected) and `press`.
+    void answerDialog(const QString& control, const QString& press = QStringLiteral("CmdOK")) {
+        op.dialogs.enqueue([control, press](QDialog& d) {
+            if (!control.isEmpty()) d.findChild<QAbstractButton*>(control)->click();
+            d.findChild<QAbstractButton*>(press)->click();
+            return int(QDialog::Accepted);
+        });
     }
 
     // Instrument `index` chosen and its Configuration (or Calibration) page read.
-    void startConfiguration(int index = 0) {
-        choose(QStringLiteral("cboConfiguration"), index);
-        press(QStringLiteral("cmdConfigurationStart"));
+    void startConfiguration(int index = 0) { start("cboConfiguration", "cmdConfigurationStart", index); }
+    void startCalibration(int index = 0) { start("cboCalibration", "cmdCalibrationStart", index); }
+    void start(const QString& list, const QString& button, int index) {
+        choose(list, index);
+        press(button);
         wire().clear();
         op.messages.clear();
     }
-    void startCalibration(int index = 0) {
-        choose(QStringLiteral("cboCalibration"), index);
-        press(QStringLiteral("cmdCalibrationStart"));
-        wire().clear();
-        op.messages.clear();
-    }
-    QStringList lines() const { return const_cast<PageBench*>(this)->wire().writtenTexts(); }
+    QStringList lines() { return wire().writtenTexts(); }
+    double written(const QString& line) { return wire().timeOfWrite(line.toLatin1()); }
 };
 
-// One row of a data table.
-template <class... Values> void row(const char* name, const Values&... values) {
-    (QTest::newRow(name) << ... << values);
+inline QString checkedOption(const QDialog& d) {
+    for (auto* option : d.findChildren<QRadioButton*>())
+        if (option->isChecked()) return option->objectName();
+    return {};
+}
+
+// Adds text columns (names must outlive the test) and rows; the first entry names the row.
+// Lists are written with "|" between their items.
+inline void table(std::initializer_list<const char*> columns, std::initializer_list<QStringList> rows) {
+    for (const char* c : columns)
+        QTest::addColumn<QString>(c);
+    for (const QStringList& r : rows) {
+        QTestData& row = QTest::newRow(qPrintable(r[0]));
+        for (int i = 1; i < r.size(); ++i)
+            row << r[i];
+    }
+}
+inline QStringList items(const QString& list) {
+    return list.isEmpty() ? QStringList() : list.split('|');
 }
 
 // The lines a page writes for reading `mnemonics` of instrument `id`, one "**" line each.
