@@ -4,16 +4,14 @@
 #include "Discovery.h"
 #include "Program.h"
 #include "ScriptedOperator.h"
+#include "SimProcess.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <cstdio>
 #include <sys/resource.h>
@@ -32,12 +30,13 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     setEndProgramHook([] {});
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 3;
+    SimProcess cviSim;
+    if (!cviSim.start({"--baud", "9600", "--ids", "01,02,03"})) {
+        std::fprintf(stderr, "cvi-sim did not start\n");
+        return 1;
+    }
+    const QString link = cviSim.link;
     QTemporaryDir dir;
-    const QString link = dir.path() + "/COM1";
-    QProcess sim;
-    sim.start(QStringLiteral(CVI_SIM_PATH), {"--link", link, "--baud", "9600", "--ids", "01,02,03"});
-    sim.waitForStarted();
-    for (int i = 0; i < 500 && !QFile::exists(link); ++i) QThread::msleep(10);
 
     QtRuntime runtime;
     test::ScriptedOperator op;
@@ -68,7 +67,5 @@ int main(int argc, char* argv[]) {
                     "%.2f%% of one core\n",
                     r + 1, qPrintable(baud), wall, prescribed, wall / prescribed, cpu, 100.0 * cpu / wall);
     }
-    sim.terminate();
-    sim.waitForFinished(3000);
     return 0;
 }

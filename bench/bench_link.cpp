@@ -1,6 +1,7 @@
 // Two figures of the real serial path on a pseudo-terminal:
 //  1. processor time while a reader waits for a silent instrument (share of one core);
 //  2. latency from the last byte of a reply reaching the port to the reader returning.
+#include "BenchSupport.h"
 #include "Link.h"
 #include "PtyPair.h"
 #include "RealSerialPort.h"
@@ -17,15 +18,6 @@
 using namespace cvi;
 
 namespace {
-class QuietOperator : public Operator {
-public:
-    void message(const QString& text, const QString&, Icon) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
-    QString input(const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
-    bool openHelp(const QString&) override { return false; }
-    int runModal(QDialog&) override { return 0; }
-};
-
 double wallNow() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
@@ -43,7 +35,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     QtRuntime runtime;
-    QuietOperator op;
+    bench::QuietOperator op;
     AppState state;
     state.PortName = "COM 1";
     state.BaudRate = "9600";

@@ -3,33 +3,22 @@
 // wire at 10 bits per character plus the page's own fixed pause (the 10 ms after the wake-up
 // star). What is left is the program's per-exchange overhead: opening and closing the port and
 // waking the reader.
+#include "BenchSupport.h"
 #include "MainWindow.h"
 #include "Params.h"
 #include "RealSerialPort.h"
+#include "SimProcess.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QThread>
 
 #include <cstdio>
 
 using namespace cvi;
 
 namespace {
-class QuietOperator : public Operator {
-public:
-    void message(const QString& text, const QString&, Icon) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
-    QString input(const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
-    bool openHelp(const QString&) override { return false; }
-    int runModal(QDialog&) override { return 0; }
-};
-
 // The real port, counting the characters that cross it.
 class CountingPort : public RealSerialPort {
 public:
@@ -50,21 +39,16 @@ public:
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 5;
-    QTemporaryDir dir;
-    const QString config = dir.path() + "/loop.json";
-    QFile f(config);
-    f.open(QIODevice::WriteOnly);
-    f.write(R"({"baud":9600,"parity":"N","answerDelay":0,"hopDelay":0,"instruments":[
-        {"id":"01"},{"id":"02"},{"id":"03"}]})");
-    f.close();
-    const QString link = dir.path() + "/COM1";
-    QProcess sim;
-    sim.start(QStringLiteral(CVI_SIM_PATH), {"--link", link, "--config", config});
-    sim.waitForStarted();
-    for (int i = 0; i < 500 && !QFile::exists(link); ++i) QThread::msleep(10);
+    SimProcess cviSim;
+    if (!cviSim.startWithConfig(R"({"baud":9600,"parity":"N","answerDelay":0,"hopDelay":0,"instruments":[
+        {"id":"01"},{"id":"02"},{"id":"03"}]})")) {
+        std::fprintf(stderr, "cvi-sim did not start\n");
+        return 1;
+    }
+    const QString link = cviSim.link;
 
     QtRuntime runtime;
-    QuietOperator op;
+    bench::QuietOperator op;
     AppState state;
     state.PortName = "COM 1";
     state.BaudRate = "9600";
@@ -102,7 +86,5 @@ int main(int argc, char* argv[]) {
     }
     std::printf("Configuration Start through cvi-sim at 9600: mean ratio %.3f, worst %.3f (target at most 1.25)\n",
                 total / rounds, worst);
-    sim.terminate();
-    sim.waitForFinished(3000);
     return 0;
 }

@@ -3,31 +3,20 @@
 //     clock, against the wire time of the bytes the computer sends and receives;
 //  2. cvi-sim serving continuous output at 19200 baud to the real serial port for a while
 //     (default 600 s): throughput against the line's capacity, and nothing lost or garbled.
+#include "BenchSupport.h"
 #include "Link.h"
 #include "Loop.h"
 #include "RealSerialPort.h"
 #include "SimPort.h"
+#include "SimProcess.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
 
 #include <cstdio>
 
 using namespace cvi;
 
 namespace {
-class QuietOperator : public Operator {
-public:
-    void message(const QString& text, const QString&, Icon) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
-    QString input(const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
-    bool openHelp(const QString&) override { return false; }
-    int runModal(QDialog&) override { return 0; }
-};
-
 void broadcastOnNinetyEight() {
     sim::VirtualClock clock;
     sim::Loop loop(clock, sim::LoopConfig::numbered(98, 19200, 'N'));
@@ -49,10 +38,6 @@ void broadcastOnNinetyEight() {
 }
 
 void continuousThroughCviSim(double seconds) {
-    QTemporaryDir dir;
-    const QString config = dir.path() + "/loop.json";
-    QFile f(config);
-    f.open(QIODevice::WriteOnly);
     QByteArray json = "{\"baud\":19200,\"parity\":\"N\",\"instruments\":[";
     for (int i = 1; i <= 20; ++i) {
         json += QStringLiteral("%1{\"id\":\"%2\",\"streamingFromStart\":true,\"params\":{\"PR\":\"1\",\"TR\":\"4\"}}")
@@ -61,17 +46,15 @@ void continuousThroughCviSim(double seconds) {
                     .toLatin1();
     }
     json += "]}";
-    f.write(json);
-    f.close();
-
-    const QString link = dir.path() + "/COM1";
-    QProcess sim;
-    sim.start(QStringLiteral(CVI_SIM_PATH), {"--link", link, "--config", config});
-    sim.waitForStarted();
-    for (int i = 0; i < 500 && !QFile::exists(link); ++i) QThread::msleep(10);
+    SimProcess cviSim;
+    if (!cviSim.startWithConfig(json)) {
+        std::fprintf(stderr, "cvi-sim did not start\n");
+        return;
+    }
+    const QString link = cviSim.link;
 
     QtRuntime runtime;
-    QuietOperator op;
+    bench::QuietOperator op;
     AppState state;
     state.PortName = "COM 1";
     state.BaudRate = "19200";
@@ -104,9 +87,9 @@ void continuousThroughCviSim(double seconds) {
     }
     const double elapsed = runtime.now() - measured;
     reader.ClosePort();
-    sim.terminate();
-    sim.waitForFinished(5000);
-    const QByteArray out = sim.readAllStandardOutput();
+    cviSim.process.terminate();
+    cviSim.process.waitForFinished(5000);
+    const QByteArray out = cviSim.process.readAllStandardOutput();
     const double capacity = 19200.0 / 10.0;
     std::printf("cvi-sim continuous output at 19200 for %.0f s: %ld lines, %ld bytes, %.1f bytes/s "
                 "(line capacity %.0f, %.1f%%), %ld malformed, %ld overflows\n%s",

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -23,6 +24,14 @@ struct SimProcess {
         t.start();
         while (!QFileInfo(link).isSymLink() && t.elapsed() < 5000) QThread::msleep(10);
         return QFileInfo(link).isSymLink();
+    }
+    // Serves the loop described by a JSON configuration (cvi-sim --config).
+    bool startWithConfig(const QByteArray& json, const QStringList& options = {}) {
+        const QString config = dir.path() + QStringLiteral("/loop.json");
+        QFile f(config);
+        if (!f.open(QIODevice::WriteOnly) || f.write(json) != json.size()) return false;
+        f.close();
+        return start(QStringList{"--config", config} + options);
     }
     ~SimProcess() {
         if (process.state() != QProcess::NotRunning) {
