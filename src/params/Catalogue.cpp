@@ -199,40 +199,24 @@ QList<Parameter> build() {
 
     // ---- the Calibration page, in reading order ----
     {
-        Parameter p;
-        p.mnemonic = QStringLiteral("PA");
+        Parameter p = prompted("PA", "lblPA", "Adder (PA)",
+                               {"Enter the new PA value in the current pressure units defined by UN.  The PA "
+                                "is subsequently added to the measurement. ",
+                                "Changing this value may cause incorrect pressure readings."},
+                               "Pressure Adder", "PA coefficient has been changed.");
         p.page = Page::Calibration;
-        p.box = QStringLiteral("lblPA");
-        p.caption = QStringLiteral("Adder (PA)");
-        p.edit = Edit::Prompt;
-        p.editBoxes = {p.box};
-        p.promptPieces = {
-            QStringLiteral("Enter the new PA value in the current pressure units defined by UN.  The PA "
-                           "is subsequently added to the measurement. "),
-            QStringLiteral("Changing this value may cause incorrect pressure readings.")};
-        p.promptTitle = QStringLiteral("Pressure Adder");
-        p.check = Check::NonEmpty;
         p.waitText = QString::fromLatin1(Dots4);
-        p.success = QStringLiteral("PA coefficient has been changed.");
         p.secondWakeUp = true;
         t << p;
     }
     {
-        Parameter p;
-        p.mnemonic = QStringLiteral("PM");
+        Parameter p = prompted("PM", "lblPM", "Multiplier (PM)",
+                               {"Enter the new PM value in the current pressure units defined by UN.  The "
+                                "measurement is multiplied by PM.  Changing this value may cause incorrect "
+                                "pressure readings."},
+                               "Pressure Multiplier", "PM coefficient has been changed.");
         p.page = Page::Calibration;
-        p.box = QStringLiteral("lblPM");
-        p.caption = QStringLiteral("Multiplier (PM)");
-        p.edit = Edit::Prompt;
-        p.editBoxes = {p.box};
-        p.promptPieces = {
-            QStringLiteral("Enter the new PM value in the current pressure units defined by UN.  The "
-                           "measurement is multiplied by PM.  Changing this value may cause incorrect "
-                           "pressure readings.")};
-        p.promptTitle = QStringLiteral("Pressure Multiplier");
-        p.check = Check::NonEmpty;
         p.waitText = QString::fromLatin1(Dots3);
-        p.success = QStringLiteral("PM coefficient has been changed.");
         t << p;
     }
     {
