@@ -12,7 +12,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     auto* title = new QLabel(QStringLiteral("<b>Corvanel Interactive</b>"), this);
     title->setObjectName(QStringLiteral("lblTitle"));
-    auto* version = new QLabel(QStringLiteral("Version 1.2"), this);
+    auto* version = new QLabel(QStringLiteral("Version " CVI_VERSION), this);
     version->setObjectName(QStringLiteral("lblVersion"));
     auto* text = new QLabel(QStringLiteral("Configuration, calibration and live readings of intelligent pressure "
                                            "instruments and the Atmo 3 meteorological system on a serial loop."),

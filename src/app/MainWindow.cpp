@@ -35,12 +35,14 @@ QLabel* makeMessagePanel(QWidget* parent, const char* name) {
 const char* const PageCaptions[] = {"Sam&pling", "C&onfiguration", "&Calibration", "&System", "&Atmo3", "&Terminal"};
 } // namespace
 
-MainWindow::MainWindow(AppState& state, Runtime& runtime, Operator& op, const PortFactory& ports, QWidget* parent)
+MainWindow::MainWindow(AppState& state, Runtime& runtime, WindowOperator& op, const PortFactory& ports,
+                       QWidget* parent)
     : QMainWindow(parent), state_(state), runtime_(runtime), op_(op), ports_(ports) {
     initProgramResources();
     idLists_.resize(5);
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Corvanel Interactive Ver 1.2"));
+    setWindowTitle(QStringLiteral("Corvanel Interactive Ver " CVI_VERSION));
+    host_ = new PageHost(*this);
     link_ = makeLink();
     link_->setObjectName(QStringLiteral("MSComm1"));
 
@@ -80,7 +82,7 @@ MainWindow::~MainWindow() {
 }
 
 std::unique_ptr<Link> MainWindow::makeLink() {
-    return std::make_unique<Link>(state_, runtime_, op_, ports_.map, ports_.create());
+    return std::make_unique<Link>(runtime_, ports_.map, ports_.create());
 }
 
 void MainWindow::buildMenus() {
@@ -201,11 +203,6 @@ void MainWindow::RefreshIdLists() {
         if (list && list->currentIndex() != 0) list->setCurrentIndex(0);
 }
 
-void MainWindow::clearInformationLabels() {
-    for (const char* name : {"lblSerialNumber", "lblSoftVer", "lblSN", "lblVer", "lblSerNum", "lblVersion"})
-        for (QLabel* label : findChildren<QLabel*>(QString::fromLatin1(name))) label->clear();
-}
-
 void MainWindow::hint(QWidget* widget, std::function<QString()> text) {
     if (!widget) return;
     widget->setMouseTracking(true);
@@ -228,17 +225,13 @@ void MainWindow::onPageChanged(int index) {
     // version on every page and, for every page but the Terminal, frees the port and the menus.
     left_->clear();
     middle_->clear();
-    for (const char* name : {"lblSerialNumber", "lblserialNum", "lblSN", "lblSystemSN", "lblSerNum"})
-        for (QLabel* label : findChildren<QLabel*>(QString::fromLatin1(name))) label->setText(state_.CurrentSN);
-    for (const char* name : {"lblSoftVer", "lblSoftwareVersion", "lblVer", "lblSystemsoftver", "lblVersion"})
-        for (QLabel* label : findChildren<QLabel*>(QString::fromLatin1(name))) label->setText(state_.CurrentVR);
     if (index != PageTerminal) {
         left_->setText(QStringLiteral("Please click on the start button !"));
         setMenusEnabled(true);
         link_->ClosePort();
         middle_->clear();
     }
-    emit pageChanged(index);
+    emit host_->pageChanged(index);
 }
 
 void MainWindow::tick() {

@@ -2,9 +2,10 @@
 
 #include "AppState.h"
 #include "Link.h"
-#include "Operator.h"
+#include "PageHost.h"
 #include "PortFactory.h"
 #include "Runtime.h"
+#include "WindowOperator.h"
 
 #include <QLabel>
 #include <QList>
@@ -26,29 +27,32 @@ class Canvas;
 
 // The main window "frmMain": the six pages in the tab control "Panel", the three message panels
 // along the bottom with the clock, the menus, the resize rules and the gradient. Pages are
-// installed by the program's composition; they reach one another only through this window.
+// installed by the program's composition; they see the frame only through its page host.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr int PageSampling = 0;
-    static constexpr int PageConfiguration = 1;
-    static constexpr int PageCalibration = 2;
-    static constexpr int PageSystem = 3;
-    static constexpr int PageAtmo3 = 4;
-    static constexpr int PageTerminal = 5;
+    static constexpr int PageSampling = PageHost::Sampling;
+    static constexpr int PageConfiguration = PageHost::Configuration;
+    static constexpr int PageCalibration = PageHost::Calibration;
+    static constexpr int PageSystem = PageHost::System;
+    static constexpr int PageAtmo3 = PageHost::Atmo3;
+    static constexpr int PageTerminal = PageHost::Terminal;
 
     // Design sizes (pixels) of the tab control and of the message panels' height.
     static constexpr int PanelDesignWidth = 840;
     static constexpr int PanelDesignHeight = 590;
     static constexpr int MessageDesignHeight = 24;
 
-    MainWindow(AppState& state, Runtime& runtime, Operator& op, const PortFactory& ports,
+    MainWindow(AppState& state, Runtime& runtime, WindowOperator& op, const PortFactory& ports,
                QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    // What the pages, dialogs and live windows see of the frame.
+    PageHost& host() { return *host_; }
+
     AppState& state() { return state_; }
     Runtime& runtime() { return runtime_; }
-    Operator& op() { return op_; }
+    WindowOperator& op() { return op_; }
     const PortFactory& portFactory() const { return ports_; }
     // The main window's own serial object ("MSComm1"), shared by its pages.
     Link& link() { return *link_; }
@@ -85,8 +89,6 @@ public:
     void onIdChosen(QComboBox* list, std::function<void()> handler);
     // Refills the five lists from IDList and selects the first entry of each.
     void RefreshIdLists();
-    // Clears the serial number and version boxes of every page.
-    void clearInformationLabels();
 
     // Hover hints in the left panel: `text` is asked on every mouse move over `widget`;
     // a null text leaves the panel as it is.
@@ -102,19 +104,6 @@ public:
 
     // The Communication menu's and Measure menu's handlers are installed by their subsystems.
     void onAction(const QString& name, std::function<void()> handler);
-    // The Configuration page's renumbering button asks for the loop to be renumbered.
-    void requestRenumbering() { emit renumberRequested(); }
-
-signals:
-    // The Sampling page returns to its "instrument chosen" state: options cleared, Start on,
-    // Send off, command box cleared.
-    void samplingResetRequested();
-    // Baud rate or parity of the link changed; pages showing them refresh.
-    void linkSettingsChanged();
-    // The main window's page changed (after the frame's own handling).
-    void pageChanged(int index);
-    // Renumber the loop (the Configuration page's cmdAutoNumber).
-    void renumberRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -130,9 +119,10 @@ private:
 
     AppState& state_;
     Runtime& runtime_;
-    Operator& op_;
+    WindowOperator& op_;
     const PortFactory& ports_;
     std::unique_ptr<Link> link_;
+    PageHost* host_ = nullptr;
 
     Canvas* canvas_ = nullptr;
     QTabWidget* panel_ = nullptr;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Operator.h"
+#include "WindowOperator.h"
 
 #include <QPointer>
 
@@ -9,7 +9,7 @@ namespace cvi {
 class HelpWindow;
 
 // The operator at the screen: Qt's message boxes, input boxes and file dialogs.
-class QtOperator : public Operator {
+class QtOperator : public WindowOperator {
 public:
     void message(const QString& text, const QString& title, Icon icon) override;
     QString input(const QString& prompt, const QString& title, const QString& defaultAnswer) override;

@@ -3,7 +3,6 @@
 #include "MainWindow.h"
 #include "Splash.h"
 
-#include <QComboBox>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
@@ -49,7 +48,7 @@ bool StartupSequence::run() {
     if (!state.IDList.isEmpty()) {
         main.setActionEnabled(QStringLiteral("mnuMeasure"), true);
         main.setActionEnabled(QStringLiteral("mnuSettings"), true);
-        if (auto* list = main.findChild<QComboBox*>(QStringLiteral("cboConfiguration"))) list->setFocus();
+        main.host().focusIdList(PageHost::Configuration);
         main.setLeftMessage(QStringLiteral("Click the start button!"));
     }
     return true;

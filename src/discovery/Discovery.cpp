@@ -2,37 +2,26 @@
 
 #include "CommsSetup.h"
 #include "Guard.h"
-#include "MainWindow.h"
+#include "PageHost.h"
 #include "Renumbering.h"
 #include "SystemCheck.h"
 
-#include <QAbstractButton>
-#include <QLabel>
-#include <QTabWidget>
 
 namespace cvi {
 
 namespace {
-// The controls of other pages that follow a change of baud rate or parity, found by name.
-void adoptLinkSettings(MainWindow& main) {
-    const AppState& state = main.state();
-    const auto show = [&main](const char* name, const QString& text) {
-        for (QLabel* label : main.findChildren<QLabel*>(QString::fromLatin1(name)))
-            label->setText(text);
-    };
-    show("lblBaudRate", state.BaudRate);
+// The pages that show baud rate and parity follow a change, and the Sampling page starts over.
+void adoptLinkSettings(PageHost& main) {
     emit main.samplingResetRequested();
-    show("lblCommandBox", QString());
-    show("lblParity", state.Parity);
     emit main.linkSettingsChanged();
 }
 
-void openCommsSetup(MainWindow& main, int tab) {
+void openCommsSetup(PageHost& main, int tab) {
     main.setLeftMessage(QString());
-    main.panel()->hide();
-    CommsSetup dialog(main.state(), main.runtime(), main.op(), main.makeLink(), &main);
-    QObject::connect(&dialog, &CommsSetup::leftMessageChanged, &main, &MainWindow::setLeftMessage);
-    QObject::connect(&dialog, &CommsSetup::panelShown, &main, [&main] { main.panel()->show(); });
+    main.showPages(false);
+    CommsSetup dialog(main.state(), main.runtime(), main.op(), main.makeLink(), main.window());
+    QObject::connect(&dialog, &CommsSetup::leftMessageChanged, &main, &PageHost::setLeftMessage);
+    QObject::connect(&dialog, &CommsSetup::panelShown, &main, [&main] { main.showPages(true); });
     QObject::connect(&dialog, &CommsSetup::settingsAdopted, &main, [&main] { adoptLinkSettings(main); });
     dialog.selectTab(tab);
     main.op().runModal(dialog);
@@ -41,40 +30,31 @@ void openCommsSetup(MainWindow& main, int tab) {
     if (tab == CommsSetup::TabSettings) main.RefreshIdLists();
 }
 
-void startupFromMenu(MainWindow& main) {
+void startupFromMenu(PageHost& main) {
     AppState& state = main.state();
     state.IDList.clear();
     main.setLeftMessage(QString());
-    main.panel()->hide();
+    main.showPages(false);
     for (const char* name : {"mnuMeasure", "mnuSettings", "mnuTimeout"})
         main.setActionEnabled(QString::fromLatin1(name), false);
     showStartupDialog(main);
     if (!state.IDList.isEmpty()) {
-        main.panel()->show();
+        main.showPages(true);
         main.setActionEnabled(QStringLiteral("mnuMeasure"), true);
         main.setActionEnabled(QStringLiteral("mnuSettings"), true);
         main.setLeftMessage(QStringLiteral("Push the start button!"));
     }
 }
 
-void hintRenumbering(MainWindow& main) {
-    auto* button = main.findChild<QWidget*>(QStringLiteral("cmdAutoNumber"));
-    if (!button) return;
-    main.hint(button, [&main]() -> QString {
-        const auto* start = main.findChild<QAbstractButton*>(QStringLiteral("cmdConfigurationStart"));
-        if (start && !start->isEnabled()) return QStringLiteral("Click to change !");
-        return QString();
-    });
-}
 } // namespace
 
-void showStartupDialog(MainWindow& main) {
+void showStartupDialog(PageHost& main) {
     frmSystemCheck dialog(main);
     main.op().runModal(dialog);
     dialog.settleUnclosed();
 }
 
-void installDiscovery(MainWindow& main) {
+void installDiscovery(PageHost& main) {
     Operator& op = main.op();
     main.onAction(QStringLiteral("mnuStartup"),
                   [&main, &op] { guarded(op, [&main] { startupFromMenu(main); }); });
@@ -82,9 +62,9 @@ void installDiscovery(MainWindow& main) {
                   [&main, &op] { guarded(op, [&main] { openCommsSetup(main, CommsSetup::TabSettings); }); });
     main.onAction(QStringLiteral("mnuTimeout"),
                   [&main, &op] { guarded(op, [&main] { openCommsSetup(main, CommsSetup::TabTimeout); }); });
-    QObject::connect(&main, &MainWindow::renumberRequested, &main,
-                     [&main, &op] { guarded(op, [&main] { renumberLoop(main); }); });
-    hintRenumbering(main);
+    QObject::connect(&main, &PageHost::renumberRequested, &main, [&main, &op](QLabel* command) {
+        guarded(op, [&main, command] { renumberLoop(main, command); });
+    });
 }
 
 } // namespace cvi

@@ -2,12 +2,12 @@
 
 namespace cvi {
 
-class MainWindow;
+class PageHost;
 
 // Wires loop discovery into the main window: the Startup menu item, Communication Setup
 // (Settings and Timeout), and the renumbering asked for by the Configuration page.
-void installDiscovery(MainWindow& main);
+void installDiscovery(PageHost& host);
 // Shows the Startup dialog modally, as the program does when it starts.
-void showStartupDialog(MainWindow& main);
+void showStartupDialog(PageHost& host);
 
 } // namespace cvi

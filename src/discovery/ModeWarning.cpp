@@ -1,6 +1,7 @@
 #include "ModeWarning.h"
 
 #include "Centre.h"
+#include "Detection.h"
 #include "Frames.h"
 #include "ReadOnlyText.h"
 
@@ -14,9 +15,9 @@
 namespace cvi {
 
 frmModeWarning::frmModeWarning(AppState& state, Runtime& runtime, std::unique_ptr<Link> comm1,
-                               const QString& settingsText, Hooks hooks, QWidget* parent)
-    : QDialog(parent), state_(state), runtime_(runtime), comm1_(std::move(comm1)),
-      settingsText_(settingsText), hooks_(std::move(hooks)) {
+                               const LinkSettings& settings, Hooks hooks, QWidget* parent)
+    : QDialog(parent), state_(state), runtime_(runtime), comm1_(std::move(comm1)), settings_(settings),
+      hooks_(std::move(hooks)) {
     setObjectName(QStringLiteral("frmModeWarning"));
     setWindowTitle(QStringLiteral("Warning: Unexpected Data"));
     if (comm1_) comm1_->setObjectName(QStringLiteral("Comm1"));
@@ -84,7 +85,7 @@ void frmModeWarning::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!centred_) {
         centred_ = true;
-        centreOnScreen(*this);
+        centreOnScreen(*this, state_);
     }
 }
 
@@ -118,11 +119,7 @@ void frmModeWarning::acceptMode(char value) {
         for (int i = 0; i + 3 <= modes.size(); i += 3) {
             if (hooks_.stillWanted && !hooks_.stillWanted()) break;
             const QString id = modes.mid(i, 2);
-            comm1_->OpenPortWith(state_.PortName, settingsText_);
-            comm1_->Output(QStringLiteral("**") + id + QStringLiteral("00EW*") + id +
-                           QStringLiteral("00MD=") + QChar::fromLatin1(value) + CRLF);
-            comm1_->Delay(0.2);
-            comm1_->ClosePort();
+            detection::setMode(*comm1_, settings_, id, QChar::fromLatin1(value));
         }
     } catch (...) {
         // Reported by the detection that opened this dialog, outside the dialog's own event loop.

@@ -28,9 +28,9 @@ public:
         std::function<bool()> stillWanted;
     };
 
-    // `settingsText` is the detection's "rate,parity,data bits,1".
-    frmModeWarning(AppState& state, Runtime& runtime, std::unique_ptr<Link> comm1,
-                   const QString& settingsText, Hooks hooks, QWidget* parent = nullptr);
+    // `settings` are the ones the detection found.
+    frmModeWarning(AppState& state, Runtime& runtime, std::unique_ptr<Link> comm1, const LinkSettings& settings,
+                   Hooks hooks, QWidget* parent = nullptr);
     ~frmModeWarning() override;
 
     // The explanation shown for a ModeList.
@@ -49,7 +49,7 @@ private:
     AppState& state_;
     Runtime& runtime_;
     std::unique_ptr<Link> comm1_;
-    QString settingsText_;
+    LinkSettings settings_;
     Hooks hooks_;
     std::exception_ptr failure_;
     bool centred_ = false;

@@ -1,9 +1,10 @@
 #include "Renumbering.h"
 
 #include "Frames.h"
-#include "MainWindow.h"
+#include "PageFrame.h"
+#include "PageHost.h"
+#include "Transactions.h"
 
-#include <QComboBox>
 #include <QLabel>
 
 #include <cmath>
@@ -22,12 +23,6 @@ int firstIdOf(const QString& answer) {
     return static_cast<int>(value);
 }
 
-QLabel* commandLabel(MainWindow& main) {
-    if (QWidget* page = main.page(MainWindow::PageConfiguration))
-        if (auto* label = page->findChild<QLabel*>(QStringLiteral("lblCommand"))) return label;
-    return main.findChild<QLabel*>(QStringLiteral("lblCommand"));
-}
-
 QString twoDigits(int n) {
     return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
 }
@@ -41,14 +36,9 @@ QString renumberPrompt() {
            QStringLiteral("The ID can be a number 1-98.");
 }
 
-QString renumberCommand(int firstId) {
-    return QStringLiteral("*99") + twoDigits(firstId - 1) + QStringLiteral("ID");
-}
-
-void renumberLoop(MainWindow& main) {
+void renumberLoop(PageHost& main, QLabel* command) {
     AppState& state = main.state();
     Operator& op = main.op();
-    QLabel* command = commandLabel(main);
     if (command) command->clear();
     main.setLeftMessage(QString());
     main.setMiddleMessage(QString());
@@ -67,20 +57,12 @@ void renumberLoop(MainWindow& main) {
         return;
     }
 
-    const QString text = renumberCommand(first);
-    if (command) command->setText(text);
-    Link& link = main.link();
-    link.OpenPort();
-    link.WakeUp();
-    link.Output(QStringLiteral("*") + text + CRLF);
-    link.WaitForInput(1.0);
-    link.ClosePort();
+    if (command) command->setText(renumberCommand(first));
+    PageObserver shown(PageContext{nullptr, command, nullptr, {}}, op);
+    const Observing observing(main.link(), &shown);
+    renumberLoop(main.channel(), first);
 
-    for (const auto& list : main.idLists()) {
-        if (!list) continue;
-        const QSignalBlocker quiet(list);
-        list->clear();
-    }
+    main.clearIdLists();
     main.setMiddleMessage(QStringLiteral("Instrument IDs have been changed !"));
 
     // The instruments are not asked again: they now count on from the first identifier.

@@ -3,7 +3,7 @@
 #include "Centre.h"
 #include "CommsSetup.h"
 #include "Frames.h"
-#include "MainWindow.h"
+#include "PageHost.h"
 #include "ModeWarning.h"
 #include "Pointer.h"
 #include "ReadOnlyText.h"
@@ -30,29 +30,6 @@ const QString Yes = QStringLiteral("Yes");
 const QString No = QStringLiteral("No");
 const QString StartMessage = QStringLiteral("Please start the system check!");
 const QString SelectStartup = QStringLiteral("Select startup to establish communication!");
-// Every wait reaches just past its deadline, so that the clock has surely got there.
-constexpr double PastDeadline = 0.001;
-
-// The probe "*00" as it comes back from a loop without parity, with even parity, with odd parity
-// (7-bit characters read as 8 bits keep their parity bit in bit 7).
-const QString ProbeEchoes[3] = {QStringLiteral("*00"),
-                                QString::fromLatin1("\xAA"
-                                                    "00"),
-                                QString::fromLatin1("*\xB0\xB0")};
-// "VR" in a version reply read the same way.
-const QString VersionMnemonics[3] = {QStringLiteral("VR"), QString::fromLatin1("V\xD2"),
-                                     QString::fromLatin1("\xD6R")};
-
-QChar low7(QChar c) {
-    return QChar(static_cast<ushort>(c.unicode() & 0x7F));
-}
-bool isLineEnd(QChar c) {
-    return c.unicode() == 0x0A || c.unicode() == 0x8A;
-}
-bool isCR(QChar c) {
-    return c.unicode() == 0x0D || c.unicode() == 0x8D;
-}
-
 QLabel* displayPanel(QWidget* parent, const char* name) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
@@ -61,28 +38,7 @@ QLabel* displayPanel(QWidget* parent, const char* name) {
     return label;
 }
 
-bool idListHolds(const QString& list, const QString& id) {
-    for (int i = 0; i + 1 < list.size(); i += 2)
-        if (list.mid(i, 2) == id) return true;
-    return false;
-}
 } // namespace
-
-double frmSystemCheck::probeWait(int baudRate) {
-    if (baudRate >= 4800) return 2.5;
-    if (baudRate >= 2400) return 3.5;
-    if (baudRate >= 1200) return 4.0;
-    if (baudRate >= 600) return 5.5;
-    return 10.5;
-}
-
-double frmSystemCheck::scanWait(int baudRate) {
-    if (baudRate >= 4800) return 1.5;
-    if (baudRate >= 2400) return 2.0;
-    if (baudRate >= 1200) return 3.0;
-    if (baudRate >= 600) return 5.5;
-    return 10.5;
-}
 
 QString frmSystemCheck::loopFailureText() {
     return QStringList{
@@ -100,8 +56,8 @@ QString frmSystemCheck::reportHeading() {
            QStringLiteral("       ==             ======          ============") + CRLF;
 }
 
-frmSystemCheck::frmSystemCheck(MainWindow& main)
-    : QDialog(&main), main_(main), state_(main.state()), comm1_(main.makeLink()) {
+frmSystemCheck::frmSystemCheck(PageHost& main)
+    : QDialog(main.window()), main_(main), state_(main.state()), comm1_(main.makeLink()) {
     setObjectName(QStringLiteral("frmSystemCheck"));
     setWindowTitle(QStringLiteral("Startup"));
     comm1_->setObjectName(QStringLiteral("Comm1"));
@@ -209,7 +165,7 @@ void frmSystemCheck::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!centred_) {
         centred_ = true;
-        centreOnScreen(*this);
+        centreOnScreen(*this, state_);
     }
 }
 
@@ -231,7 +187,7 @@ bool frmSystemCheck::eventFilter(QObject* watched, QEvent* event) {
 // A port chosen: everything shown for the previous one is blanked.
 void frmSystemCheck::choosePort(int index) {
     if (index < 0) return;
-    state_.PortName = LstPortID->itemText(index);
+    state_.Link.port = LstPortID->itemText(index);
     lblMessage->setText(StartMessage);
     for (QLabel* panel : {PnlPort, PnlBaudRate, PnlParity, PnlDataBits, lblTimeout})
         panel->clear();
@@ -255,17 +211,8 @@ void frmSystemCheck::checkAbandoned() const {
     if (abandoned_) throw Abandoned{};
 }
 
-void frmSystemCheck::checkPort() const {
-    if (!comm1_->PortOpen() || comm1_->port().isLost())
-        throw PortError(PortError::Kind::DeviceLost,
-                        QStringLiteral("The port was lost during the detection."));
-}
-
-QString frmSystemCheck::detectedSettingsText() const {
-    const QString parity = detectedParity_.isEmpty() ? QStringLiteral("N") : detectedParity_;
-    const QString dataBits = parity == QStringLiteral("N") ? QStringLiteral("8") : QStringLiteral("7");
-    return QString::number(detectedRate_) + QLatin1Char(',') + parity + QLatin1Char(',') + dataBits +
-           QStringLiteral(",1");
+LinkSettings frmSystemCheck::detectedSettings() const {
+    return LinkSettings::of(state_.Link.port, detectedRate_, detectedParity_ ? detectedParity_ : 'N');
 }
 
 // Detect: baud rate, then the instruments, then their modes.
@@ -282,7 +229,7 @@ void frmSystemCheck::detect() {
         report_.clear();
         txtReport->clear();
         const std::optional<int> rate = probeBaudRate();
-        state_.BaudRate = rate ? QString::number(*rate) : QString();
+        state_.Link.baud = rate ? *rate : 0;
         if (rate) applyTimeouts(*rate);
         normalPointer();
     } catch (const Abandoned&) {
@@ -312,64 +259,47 @@ void frmSystemCheck::detect() {
     detecting_ = false;
 }
 
+namespace {
+// The detection's progress on the dialog; a Cancel pressed meanwhile ends it at the next breath.
+class Progress : public detection::DetectionObserver {
+public:
+    std::function<void(double)> breatheFn;
+    std::function<void(int, double)> probingFn;
+    std::function<void(double)> scanningFn;
+    std::function<void(const detection::ScanLine&)> lineFn;
+
+    void breathe(double maxWait) override { breatheFn(maxWait); }
+    void probing(int baudRate, double wait) override { probingFn(baudRate, wait); }
+    void scanning(double wait) override { scanningFn(wait); }
+    void line(const detection::ScanLine& line) override { lineFn(line); }
+};
+} // namespace
+
 // From 19200 baud down, sends a short probe and waits for the loop to bring it back.
 std::optional<int> frmSystemCheck::probeBaudRate() {
-    ReplySeen = false;
     PnlParity->setText(QStringLiteral("N"));
     PnlDataBits->setText(QStringLiteral("8"));
     cmdStart->setEnabled(false);
-    Link& comm = *comm1_;
 
-    int candidate = 38400;
-    int lastTried = 0;
-    for (;;) {
-        if (candidate < 600) break;
-        checkAbandoned();
-        candidate /= 2;
-        lastTried = candidate;
-        const double wait = probeWait(candidate);
+    Progress progress;
+    progress.breatheFn = [this](double maxWait) { letInterfaceRun(maxWait); };
+    progress.probingFn = [this](int rate, double wait) {
         state_.ReadTimeout = wait;
-        const QString settings = QString::number(candidate) + QStringLiteral(",N,8,1");
-        PnlPort->setText(state_.PortName);
-        PnlBaudRate->setText(QString::number(candidate));
+        PnlPort->setText(state_.PortName());
+        PnlBaudRate->setText(QString::number(rate));
         lblTimeout->setText(numberText(wait));
-        letInterfaceRun();
-
-        // An unfinished broadcast first, so that every instrument drops whatever it was reading;
-        // the probe's own star then starts a line that no instrument takes.
-        comm.OpenPortWith(state_.PortName, settings);
-        comm.Output(QStringLiteral("*9900VR"));
-        comm.ClosePort();
-        comm.Delay(0.3);
-        checkAbandoned();
-        comm.OpenPortWith(state_.PortName, settings);
-        comm.Output(QStringLiteral("*00"));
-
-        const double start = comm.SecondsNow();
-        for (;;) {
-            if (comm.InBufferCount() >= 3) {
-                ReplySeen = true;
-                break;
-            }
-            const double elapsed = comm.SecondsNow() - start;
-            if (elapsed >= wait) break;
-            checkPort();
-            letInterfaceRun(wait - elapsed + PastDeadline);
-        }
-        const QString reply = comm.InputAll();
-        comm.ClosePort();
-        if (std::find(std::begin(ProbeEchoes), std::end(ProbeEchoes), reply) != std::end(ProbeEchoes)) break;
-    }
-
-    if (!ReplySeen) {
+    };
+    const std::optional<int> rate = detection::probeBaudRate(*comm1_, state_.Link.port, progress);
+    ReplySeen = rate.has_value();
+    if (!rate) {
         loopFailure();
         return std::nullopt;
     }
     PnlParity->clear();
-    const QString parity = scan(lastTried);
-    state_.Parity = parity;
+    state_.Link.parity = scan(*rate);
+    state_.Link.dataBits = LinkSettings::dataBitsFor(state_.Link.parity);
     cmdProblemOK->hide();
-    return lastTried;
+    return rate;
 }
 
 void frmSystemCheck::loopFailure() {
@@ -394,106 +324,55 @@ void frmSystemCheck::applyTimeouts(int baudRate) {
 
 // One version broadcast; every line that comes back is an instrument, until the broadcast
 // itself returns.
-QString frmSystemCheck::scan(int baudRate) {
-    Link& comm = *comm1_;
-    state_.DataBits = QStringLiteral("8");
-    comm.SetInBufferSize(1500);
-    comm.OpenPortWith(state_.PortName, QString::number(baudRate) + QStringLiteral(",N,8,1"));
-    comm.Output(QStringLiteral("**9900VR") + CRLF);
-
-    const double wait = scanWait(baudRate);
-    state_.ReadTimeout = wait;
-    const double start = comm.SecondsNow();
-    // A long loop can still be answering when the wait is over (98 instruments need more than
-    // 1.5 s at 9600 baud): the scan then goes on until the line has been quiet for 20 character
-    // times, and never longer than a full receive buffer takes to arrive.
-    const double charTime = 10.0 / baudRate;
-    const double quietGap = 20 * charTime;
-    const double longest = wait + 1500 * charTime;
-    double lastChar = start;
-
-    int count = -1;
-    QString ids;
-    QString line;
-    QString letters;
-    QString letter;
+char frmSystemCheck::scan(int baudRate) {
+    state_.Link.dataBits = 8;
+    letter_.clear();
     QString report = reportHeading();
-    for (;;) {
-        const QString got = comm.InBufferCount() > 0 ? comm.InputChar() : QString();
-        if (!got.isEmpty()) {
-            lastChar = comm.SecondsNow();
-            const QChar c = got.at(0);
-            line += c;
-            if (isLineEnd(c)) {
-                QString id;
-                for (const QChar k : line.mid(3, 2))
-                    id += low7(k);
-                ++count;
-                report += QString(7, QLatin1Char(' ')) + id;
-                if (id == QStringLiteral("00")) break; // the broadcast, back from the last instrument
-                if (!idListHolds(ids, id)) ids += id;
 
-                const QString mnemonic = line.mid(5, 2);
-                if (mnemonic == VersionMnemonics[0]) {
-                    letter = QStringLiteral("N");
-                    state_.DataBits = QStringLiteral("8");
-                    PnlParity->setText(QStringLiteral("N"));
-                    PnlDataBits->setText(QStringLiteral("8"));
-                } else if (mnemonic == VersionMnemonics[1]) {
-                    letter = QStringLiteral("E");
-                    state_.DataBits = QStringLiteral("7");
-                    PnlParity->setText(QStringLiteral("Even"));
-                    PnlDataBits->setText(QStringLiteral("7"));
-                } else if (mnemonic == VersionMnemonics[2]) {
-                    letter = QStringLiteral("O");
-                    state_.DataBits = QStringLiteral("7");
-                    PnlParity->setText(QStringLiteral("Odd"));
-                    PnlDataBits->setText(QStringLiteral("7"));
-                } else {
-                    lblMessage->setText(QStringLiteral("Can not detect parity! Check your connections."));
-                }
-                letInterfaceRun();
-
-                report += QString(17, QLatin1Char(' ')) + letter;
-                letters += letter;
-                QString version;
-                for (int i = 8; i < line.size() && !isCR(line.at(i)) && !isLineEnd(line.at(i)); ++i)
-                    version += low7(line.at(i));
-                report += QString(20, QLatin1Char(' ')) + version + CRLF;
-                line.clear();
-                report_ = report;
-                txtReport->setPlainText(report_);
-                letInterfaceRun();
-            } else if (line.size() > Link::MaxLine) {
-                line.clear(); // no reply is this long: noise
-            }
-            letInterfaceRun();
-            continue;
+    Progress progress;
+    progress.breatheFn = [this](double maxWait) { letInterfaceRun(maxWait); };
+    progress.probingFn = [](int, double) {};
+    progress.scanningFn = [this](double wait) { state_.ReadTimeout = wait; };
+    progress.lineFn = [this, &report](const detection::ScanLine& line) {
+        if (line.echo()) return;
+        report += QString(7, QLatin1Char(' ')) + line.id;
+        if (line.parity == QStringLiteral("N")) {
+            PnlParity->setText(QStringLiteral("N"));
+            PnlDataBits->setText(QStringLiteral("8"));
+        } else if (line.parity == QStringLiteral("E")) {
+            PnlParity->setText(QStringLiteral("Even"));
+            PnlDataBits->setText(QStringLiteral("7"));
+        } else if (line.parity == QStringLiteral("O")) {
+            PnlParity->setText(QStringLiteral("Odd"));
+            PnlDataBits->setText(QStringLiteral("7"));
+        } else {
+            lblMessage->setText(QStringLiteral("Can not detect parity! Check your connections."));
         }
-        const double now = comm.SecondsNow();
-        const double elapsed = now - start;
-        if (elapsed >= wait && (now - lastChar >= quietGap || elapsed >= longest)) break;
-        checkPort();
-        const double until = elapsed < wait ? wait - elapsed : std::max(quietGap - (now - lastChar), 0.0);
-        letInterfaceRun(until + PastDeadline);
-    }
+        if (!line.parity.isEmpty()) {
+            letter_ = line.parity;
+            state_.Link.dataBits = LinkSettings::dataBitsFor(letter_.at(0).toLatin1());
+        }
+        letInterfaceRun();
+        report += QString(17, QLatin1Char(' ')) + letter_;
+        report += QString(20, QLatin1Char(' ')) + line.version + CRLF;
+        report_ = report;
+        txtReport->setPlainText(report_);
+    };
+    const detection::Scan found = detection::scanLoop(*comm1_, state_.Link.port, baudRate, progress);
 
-    state_.IDList = ids;
-    // Every line but the returning broadcast is an instrument; a silent line means none.
-    state_.InstrumentCount = static_cast<qint16>(std::max(count, 0));
+    state_.IDList = found.ids;
+    state_.InstrumentCount = static_cast<qint16>(found.count);
     // Replies with different parity letters: the loop is mixed.
-    for (int i = 1; i < letters.size(); ++i)
-        if (letters.at(i) != letters.at(0)) {
-            PnlParity->setText(QStringLiteral("Mixed"));
-            PnlDataBits->setText(QStringLiteral("Mixed"));
-        }
-    comm.ClosePort();
+    if (found.mixed()) {
+        PnlParity->setText(QStringLiteral("Mixed"));
+        PnlDataBits->setText(QStringLiteral("Mixed"));
+    }
     frmContainer->setTitle(QStringLiteral("Result"));
 
     detectedRate_ = baudRate;
-    detectedParity_ = letter;
+    detectedParity_ = found.parity;
     Get_MD();
-    return letter;
+    return found.parity;
 }
 
 void frmSystemCheck::Get_MD() {
@@ -501,13 +380,10 @@ void frmSystemCheck::Get_MD() {
     lblMessage->setText(QStringLiteral("Checking the mode of the instrument(s).  Please Wait !..."));
     letInterfaceRun();
     state_.ModeList.clear();
-    const QString settings = detectedSettingsText();
+    const LinkSettings settings = detectedSettings();
 
     // Nothing is sent: whatever arrives now, nobody asked for.
-    comm.OpenPortWith(state_.PortName, settings);
-    comm.Delay(2.0);
-    const int unasked = comm.InBufferCount();
-    comm.ClosePort();
+    const int unasked = detection::listenForUnasked(comm, settings);
     checkAbandoned();
 
     if (unasked > 0) {
@@ -517,17 +393,10 @@ void frmSystemCheck::Get_MD() {
         for (int i = 0; i + 1 < ids.size(); i += 2) {
             checkAbandoned();
             const QString id = ids.mid(i, 2);
-            comm.OpenPortWith(state_.PortName, settings);
-            comm.Output(QStringLiteral("**") + id + QStringLiteral("00MD") + CRLF);
-            comm.Delay(0.7);
-            const QString reply = comm.InputAll();
-            comm.ClosePort();
+            const std::optional<QString> digit = detection::modeIn(detection::askMode(comm, settings, id));
             checkAbandoned();
-            const qsizetype at = reply.indexOf(QStringLiteral("MD"));
-            if (at >= 0) {
-                const QString digit = reply.mid(at + 3, 1);
-                if (digit == QStringLiteral("2") || digit == QStringLiteral("3"))
-                    state_.ModeList += id + digit;
+            if (digit) {
+                if (*digit == QStringLiteral("2") || *digit == QStringLiteral("3")) state_.ModeList += id + *digit;
             } else {
                 main_.op().message(QStringLiteral("Can't detect the MD value for ID=") + id +
                                        QStringLiteral(".") +
@@ -579,7 +448,7 @@ void frmSystemCheck::otherFailure() {
 
 void frmSystemCheck::storePort() {
     QString why;
-    if (settings_file::storePort(state_.ProgramFolder, state_.PortName, &why)) return;
+    if (settings_file::storePort(state_.ProgramFolder, state_.PortName(), &why)) return;
     main_.op().message(QStringLiteral("The settings file %1 could not be written (%2). The port will not be "
                                       "remembered at the next start.")
                            .arg(settings_file::path(state_.ProgramFolder), why),
@@ -594,8 +463,8 @@ void frmSystemCheck::okClicked() {
     state_.StartupFlag = Yes;
     done(QDialog::Accepted);
     main_.RefreshIdLists();
-    main_.panel()->setCurrentIndex(MainWindow::PageConfiguration);
-    if (!state_.IDList.isEmpty()) main_.panel()->show();
+    main_.setCurrentPage(PageHost::Configuration);
+    if (!state_.IDList.isEmpty()) main_.showPages(true);
     main_.setActionEnabled(QStringLiteral("mnuSettings"), true);
     main_.setActionEnabled(QStringLiteral("mnuTimeout"), true);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppState.h"
+#include "Detection.h"
 #include "Link.h"
 
 #include <QDialog>
@@ -18,7 +19,7 @@ class QPushButton;
 
 namespace cvi {
 
-class MainWindow;
+class PageHost;
 
 // The Startup dialog: finds the baud rate of the loop on the chosen port with a short probe that
 // the loop echoes, asks every instrument for its software version in one broadcast (identifiers,
@@ -29,13 +30,10 @@ class frmSystemCheck : public QDialog {
 public:
     enum class Closing { Open, OK, ProblemOK, Cancel };
 
-    // Seconds the probe waits for its echo, and the broadcast for its replies, at a baud rate.
-    static double probeWait(int baudRate);
-    static double scanWait(int baudRate);
     static QString loopFailureText();
     static QString reportHeading();
 
-    explicit frmSystemCheck(MainWindow& main);
+    explicit frmSystemCheck(PageHost& main);
     ~frmSystemCheck() override;
 
     // Listens for readings nobody asked for and, if there are any, asks every instrument found for
@@ -64,7 +62,7 @@ private:
     void choosePort(int index);
     void detect();
     std::optional<int> probeBaudRate();
-    QString scan(int baudRate);
+    char scan(int baudRate);
     void loopFailure();
     void applyTimeouts(int baudRate);
     void portUnavailable(const QString& why);
@@ -78,10 +76,9 @@ private:
     // Lets the user interface run; a Cancel pressed meanwhile ends the detection here.
     void letInterfaceRun(double maxWait = 0.0);
     void checkAbandoned() const;
-    void checkPort() const;
-    QString detectedSettingsText() const;
+    LinkSettings detectedSettings() const;
 
-    MainWindow& main_;
+    PageHost& main_;
     AppState& state_;
     std::unique_ptr<Link> comm1_;
     std::array<QString, 12> PortList;
@@ -94,7 +91,8 @@ private:
 
     // What the running detection found, for the mode check and the mode warning.
     int detectedRate_ = 0;
-    QString detectedParity_;
+    char detectedParity_ = 0;
+    QString letter_; // the parity letter of the last scan line that told one
 
     QComboBox* LstPortID = nullptr;
     QLabel* lblTimeout = nullptr;

@@ -1,7 +1,7 @@
 #include "CalibrationPage.h"
 
 #include "Frames.h"
-#include "MainWindow.h"
+#include "PageHost.h"
 #include "PageHeader.h"
 #include "Pointer.h"
 #include "ResponseLog.h"
@@ -17,13 +17,25 @@ namespace cvi {
 using namespace catalogue;
 
 
-CalibrationPage::CalibrationPage(MainWindow& main) : main_(main) {
+CalibrationPage::CalibrationPage(PageHost& host) : main_(host) {
     setObjectName(QStringLiteral("pageCalibration"));
     build();
 }
 
 PageContext CalibrationPage::context() const {
-    return PageContext{start_, command_, log_};
+    const QPointer<const CalibrationPage> self(this);
+    return PageContext{start_, command_, log_, [self](const QString& name) -> QLabel* {
+                           return self ? self->findChild<QLabel*>(name) : nullptr;
+                       }};
+}
+
+ValueBox* CalibrationPage::box(const QString& name) const {
+    return findChild<ValueBox*>(name);
+}
+
+void CalibrationPage::showInformation() {
+    box(QStringLiteral("lblSN"))->show(main_.state().CurrentSN);
+    box(QStringLiteral("lblVer"))->show(main_.state().CurrentVR);
 }
 
 void CalibrationPage::build() {
@@ -43,14 +55,13 @@ void CalibrationPage::build() {
         grid->setContentsMargins(6, 4, 6, 4);
         grid->setVerticalSpacing(3);
         grid->setAlignment(Qt::AlignTop);
-        grid->setAlignment(Qt::AlignTop);
         main_.blankHint(f);
         return f;
     };
     auto addBox = [this](QGroupBox* f, const QString& name, const QString& text) {
         auto* grid = static_cast<QGridLayout*>(f->layout());
         const int row = grid->count() / 2; // a caption and a box per row
-        auto* b = new ValueBox(name, f);
+        auto* b = new ValueBox(name, main_.state().Record, f);
         grid->addWidget(fieldCaption(text, f), row, 0);
         grid->addWidget(b, row, 1);
         boxes_ << b;
@@ -91,11 +102,16 @@ void CalibrationPage::build() {
 
     main_.onIdChosen(ids_, [this] { selectInstrument(); });
     connect(start_, &QPushButton::clicked, this, [this] {
-        if (!runExchange(main_, [this] { start(); })) start_->setEnabled(true);
+        if (!runPageExchange(main_, context(), [this] { start(); })) start_->setEnabled(true);
+    });
+    connect(&main_, &PageHost::pageChanged, this, [this] { showInformation(); });
+    connect(&main_, &PageHost::informationCleared, this, [this] {
+        box(QStringLiteral("lblSN"))->show(QString());
+        box(QStringLiteral("lblVer"))->show(QString());
     });
     const PageContext page = context();
-    for (QLabel* b : boxes_)
-        attachValueBox(main_, page, static_cast<ValueBox*>(b));
+    for (ValueBox* b : boxes_)
+        attachValueBox(main_, page, b);
     hintStartButton(main_, start_);
 }
 
@@ -103,18 +119,19 @@ void CalibrationPage::selectInstrument() {
     AppState& state = main_.state();
     state.CurrentSN.clear();
     state.CurrentVR.clear();
-    main_.clearInformationLabels();
+    emit main_.informationCleared();
     start_->setEnabled(true);
     main_.setActionEnabled(QStringLiteral("mnuPrint"), false);
     main_.setLeftMessage(texts::PushStart);
     main_.setMiddleMessage(QString());
     main_.syncIdLists(ids_);
     state.AddressPrefix = addressPrefixFor(ids_->currentText());
+    state.Record.clear(ids_->currentText());
     log_->clear();
     command_->clear();
     state.CalLineCount = 0;
-    for (QLabel* b : boxes_)
-        b->clear();
+    for (ValueBox* b : boxes_)
+        b->show(QString());
 }
 
 void CalibrationPage::start() {
@@ -123,18 +140,16 @@ void CalibrationPage::start() {
         main_.setLeftMessage(texts::NoInstrument);
         return;
     }
-    const PageContext page = context();
     state.ReadTimeout = state.CommTimeout + 1.0;
     state.AddressPrefix = addressPrefixFor(ids_->currentText());
     start_->setEnabled(false);
-    for (QLabel* b : boxes_)
-        b->clear();
+    for (ValueBox* b : boxes_)
+        b->show(QString());
     hourglass();
     main_.setMiddleMessage(texts::ReadingParameters);
+    const Channel channel = main_.channel();
 
-    auto label = [this](const QString& name) { return findChild<QLabel*>(name); };
-
-    const Reply sn = readParameter(main_, page, QStringLiteral("SN"), ReadStep{true, false, 0.0});
+    const Reply sn = readParameter(channel, QStringLiteral("SN"), state.ReadTimeout, ReadStep{true, false, 0.0});
     if (!sn.answered()) {
         normalPointer();
         main_.op().message(texts::CantReadSN, QStringLiteral("Warning"), Operator::Icon::Exclamation);
@@ -142,17 +157,18 @@ void CalibrationPage::start() {
         return;
     }
     const auto serial = valueOf(main_, sn, QStringLiteral("SN"));
-    label(QStringLiteral("lblSN"))->setText(serial.value_or(texts::NoValue));
+    box(QStringLiteral("lblSN"))->showReading(QStringLiteral("SN"), sn.line, serial.value_or(texts::NoValue));
     state.CurrentSN = serial.value_or(QString());
 
-    const Reply vr = readParameter(main_, page, QStringLiteral("VR"), ReadStep{false, false, 0.5});
+    const Reply vr = readParameter(channel, QStringLiteral("VR"), state.ReadTimeout, ReadStep{false, false, 0.5});
     const auto version = valueOf(main_, vr, QStringLiteral("VR"));
-    label(QStringLiteral("lblVer"))->setText(version.value_or(texts::NoValue));
+    box(QStringLiteral("lblVer"))->showReading(QStringLiteral("VR"), vr.line, version.value_or(texts::NoValue));
     state.CurrentVR = version.value_or(QString());
 
     for (const QString& m : calibrationOrder()) {
-        const auto value = valueOf(main_, readParameter(main_, page, m), m);
-        label(catalogue::find(m)->box)->setText(value.value_or(texts::NoValue));
+        const Reply reply = readParameter(channel, m, state.ReadTimeout);
+        const auto value = valueOf(main_, reply, m);
+        box(catalogue::find(m)->box)->showReading(m, reply.line, value.value_or(texts::NoValue));
     }
 
     main_.runtime().pump();

@@ -9,7 +9,7 @@ class QPushButton;
 
 namespace cvi {
 
-class MainWindow;
+class PageHost;
 class ResponseLog;
 
 // The "&Calibration" page: one instrument's calibration coefficients, read by Start in a fixed
@@ -17,7 +17,7 @@ class ResponseLog;
 class CalibrationPage : public QWidget {
     Q_OBJECT
 public:
-    explicit CalibrationPage(MainWindow& main);
+    explicit CalibrationPage(PageHost& host);
 
     QComboBox* idList() const { return ids_; }
     PageContext context() const;
@@ -29,13 +29,15 @@ public:
 
 private:
     void build();
+    ValueBox* box(const QString& name) const;
+    void showInformation();
 
-    MainWindow& main_;
+    PageHost& main_;
     QComboBox* ids_ = nullptr;
     QLabel* command_ = nullptr;
     ResponseLog* log_ = nullptr;
     QPushButton* start_ = nullptr;
-    QList<QLabel*> boxes_; // the coefficient boxes and the information boxes
+    QList<ValueBox*> boxes_; // the coefficient boxes and the information boxes
 };
 
 } // namespace cvi

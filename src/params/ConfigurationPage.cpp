@@ -1,7 +1,7 @@
 #include "ConfigurationPage.h"
 
 #include "Frames.h"
-#include "MainWindow.h"
+#include "PageHost.h"
 #include "PageHeader.h"
 #include "Pointer.h"
 #include "ResponseLog.h"
@@ -33,7 +33,7 @@ QString captionOf(const char* mnemonic) {
 }
 } // namespace
 
-ConfigurationPage::ConfigurationPage(MainWindow& main) : main_(main) {
+ConfigurationPage::ConfigurationPage(PageHost& host) : main_(host) {
     setObjectName(QStringLiteral("pageConfiguration"));
     build();
     showLinkSettings();
@@ -41,13 +41,16 @@ ConfigurationPage::ConfigurationPage(MainWindow& main) : main_(main) {
 }
 
 PageContext ConfigurationPage::context() const {
-    return PageContext{start_, command_, log_};
+    const QPointer<const ConfigurationPage> self(this);
+    return PageContext{start_, command_, log_, [self](const QString& name) -> QLabel* {
+                           return self ? self->findChild<QLabel*>(name) : nullptr;
+                       }};
 }
 
 ValueBox* ConfigurationPage::addBox(QGroupBox* f, const char* name, const QString& text, int row,
                                     int column) {
     auto* grid = static_cast<QGridLayout*>(f->layout());
-    auto* b = new ValueBox(QString::fromLatin1(name), f);
+    auto* b = new ValueBox(QString::fromLatin1(name), main_.state().Record, f);
     if (!text.isNull()) grid->addWidget(fieldCaption(text, f), row, column);
     grid->addWidget(b, row, column + 1);
     boxes_ << b;
@@ -59,7 +62,7 @@ ValueBox* ConfigurationPage::box(const char* name) const {
 }
 
 void ConfigurationPage::setBox(const char* name, const QString& text) const {
-    if (ValueBox* b = box(name)) b->setText(text);
+    if (ValueBox* b = box(name)) b->show(text);
 }
 
 void ConfigurationPage::build() {
@@ -159,12 +162,14 @@ void ConfigurationPage::build() {
     main_.onIdChosen(ids_, [this] { selectInstrument(); });
     connect(start_, &QPushButton::clicked, this, [this] {
         // A page that could not be read because the port failed still needs its Start.
-        if (!runExchange(main_, [this] { start(); })) start_->setEnabled(true);
+        if (!runPageExchange(main_, context(), [this] { start(); })) start_->setEnabled(true);
     });
     connect(update_, &QPushButton::clicked, this, [this] {
-        if (!runExchange(main_, [this] { updateTaring(); })) update_->setEnabled(true);
+        if (!runPageExchange(main_, context(), [this] { updateTaring(); })) update_->setEnabled(true);
     });
-    connect(autoNumber_, &QPushButton::clicked, this, [this] { main_.requestRenumbering(); });
+    connect(autoNumber_, &QPushButton::clicked, this, [this] { main_.requestRenumbering(command_); });
+    connect(&main_, &PageHost::pageChanged, this, &ConfigurationPage::showInformation);
+    connect(&main_, &PageHost::linkSettingsChanged, this, &ConfigurationPage::showLinkSettings);
 
     const PageContext page = context();
     for (ValueBox* b : boxes_)
@@ -178,8 +183,8 @@ void ConfigurationPage::build() {
 }
 
 void ConfigurationPage::showLinkSettings() {
-    setBox("lblBaudRate", main_.state().BaudRate);
-    setBox("lblParity", main_.state().Parity);
+    setBox("lblBaudRate", main_.state().BaudRate());
+    setBox("lblParity", main_.state().Parity());
 }
 
 void ConfigurationPage::setUserFactorShown(bool shown) {
@@ -187,23 +192,27 @@ void ConfigurationPage::setUserFactorShown(bool shown) {
         if (QLabel* l = findChild<QLabel*>(QString::fromLatin1(name))) l->setHidden(!shown);
 }
 
+void ConfigurationPage::showInformation(int) {
+    setBox("lblserialNum", main_.state().CurrentSN);
+    setBox("lblSoftwareVersion", main_.state().CurrentVR);
+}
+
 void ConfigurationPage::selectInstrument() {
     AppState& state = main_.state();
     command_->clear();
     main_.setActionEnabled(QStringLiteral("mnuPrint"), false);
     start_->setEnabled(true);
-    // The link settings are the loop's, not the instrument's: they stay.
     for (ValueBox* b : boxes_)
-        if (b->objectName() != QLatin1String("lblBaudRate") && b->objectName() != QLatin1String("lblParity"))
-            b->clear();
+        b->show(QString());
     setUserFactorShown(false);
     main_.setLeftMessage(texts::PushStart);
     main_.setMiddleMessage(QString());
     main_.syncIdLists(ids_);
     state.AddressPrefix = addressPrefixFor(ids_->currentText());
+    state.Record.clear(ids_->currentText());
     state.CurrentSN.clear();
     state.CurrentVR.clear();
-    main_.clearInformationLabels();
+    emit main_.informationCleared();
     log_->clear();
     state.ConfigLineCount = 0;
     outputFrame_->setTitle(texts::OutputNotRead);
@@ -211,7 +220,7 @@ void ConfigurationPage::selectInstrument() {
 }
 
 Reply ConfigurationPage::read(const QString& mnemonic, ReadStep step) {
-    return readParameter(main_, context(), mnemonic, step);
+    return readParameter(main_.channel(), mnemonic, main_.state().ReadTimeout, step);
 }
 
 std::optional<QString> ConfigurationPage::valueOf(const Reply& reply, const QString& mnemonic) {
@@ -220,8 +229,9 @@ std::optional<QString> ConfigurationPage::valueOf(const Reply& reply, const QStr
 
 std::optional<QString> ConfigurationPage::readInto(const QString& mnemonic, bool runInterfaceFirst) {
     const Parameter& p = *catalogue::find(mnemonic);
-    std::optional<QString> value = valueOf(read(mnemonic, ReadStep{false, runInterfaceFirst, 0.0}), mnemonic);
-    showCoded(findChild<QLabel*>(p.box), p, value);
+    const Reply reply = read(mnemonic, ReadStep{false, runInterfaceFirst, 0.0});
+    std::optional<QString> value = valueOf(reply, mnemonic);
+    showCoded(findChild<ValueBox*>(p.box), p, reply);
     return value;
 }
 
@@ -261,11 +271,12 @@ void ConfigurationPage::start() {
         return;
     }
     const std::optional<QString> serial = valueOf(sn, QStringLiteral("SN"));
-    setBox("lblserialNum", serial.value_or(texts::NoValue));
+    box("lblserialNum")->showReading(QStringLiteral("SN"), sn.line, serial.value_or(texts::NoValue));
     state.CurrentSN = serial.value_or(QString());
 
-    const QString version = valueOf(read(QStringLiteral("VR")), QStringLiteral("VR")).value_or(QString());
-    setBox("lblSoftwareVersion", version);
+    const Reply vr = read(QStringLiteral("VR"));
+    const QString version = valueOf(vr, QStringLiteral("VR")).value_or(QString());
+    box("lblSoftwareVersion")->showReading(QStringLiteral("VR"), vr.line, version);
     state.CurrentVR = version;
     const bool modelM = version.startsWith('M');
 
@@ -277,9 +288,10 @@ void ConfigurationPage::start() {
         for (const char* name : {"lblDD", "lblDP", "lblLL", "lblLH", "lblIM", "lblIC"})
             setBox(name, texts::NoValue);
 
-    if (const auto md = valueOf(read(QStringLiteral("MD")), QStringLiteral("MD"))) {
-        setBox("lblMD", *md);
-        showBackgroundMode(main_, md);
+    const Reply mdReply = read(QStringLiteral("MD"));
+    if (const auto md = valueOf(mdReply, QStringLiteral("MD"))) {
+        box("lblMD")->showReading(QStringLiteral("MD"), mdReply.line, *md);
+        showBackgroundMode(context(), md);
     } else {
         setBox("lblDisplay", texts::NoValue);
         setBox("lblRS232", texts::NoValue);
@@ -305,8 +317,8 @@ void ConfigurationPage::start() {
         const Reply zs = read(QStringLiteral("ZS"));
         if (zs.answered()) update_->setEnabled(true);
         const auto taring = valueOf(zs, QStringLiteral("ZS"));
-        showCoded(box("lblZS"), *catalogue::find(QStringLiteral("ZS")), taring);
-        if (taring) showTaring(main_, *taring);
+        showCoded(box("lblZS"), *catalogue::find(QStringLiteral("ZS")), zs);
+        if (taring) showTaring(context(), *taring);
         readInto(QStringLiteral("ZV"));
         readInto(QStringLiteral("ZL"));
     } else {
@@ -322,35 +334,31 @@ void ConfigurationPage::start() {
 
 void ConfigurationPage::updateTaring() {
     AppState& state = main_.state();
-    Link& link = main_.link();
     update_->setEnabled(false);
     hourglass();
-    link.OpenPort();
-    const QString zsCommand = readCommand(state.AddressPrefix, QStringLiteral("ZS"));
-    command_->setText(zsCommand);
-    link.WakeUp();
-    link.Output(pageLine(zsCommand));
-    link.WaitForInput(0.5);
-    const Reply zs{link.ReadInput().value_or(QString())};
-    link.ClosePort();
-    if (zs.answered()) log_->appendReply(zs.line);
+    Reply zs;
+    {
+        const Transaction t(main_.channel(), false);
+        main_.link().WakeUp();
+        t.send(readCommand(state.AddressPrefix, QStringLiteral("ZS")));
+        zs = t.read(state.ReadTimeout, 0.5);
+    }
     main_.setLeftMessage(QString());
     main_.setMiddleMessage(QString());
 
     const QString taring = zs.holdsValue() ? zs.value() : QString();
     const auto shown = catalogue::find(QStringLiteral("ZS"))->show(taring);
-    setBox("lblZS", shown.value_or(texts::Unrecognised));
-    showTaring(main_, taring);
+    box("lblZS")->showReading(QStringLiteral("ZS"), zs.line, shown.value_or(texts::Unrecognised));
+    showTaring(context(), taring);
     if (taring == QLatin1String("1") || taring == QLatin1String("2")) {
-        link.OpenPort();
-        const QString zvCommand = readCommand(state.AddressPrefix, QStringLiteral("ZV"));
-        command_->setText(zvCommand);
-        link.Output(pageLine(zvCommand));
-        link.WaitForInput(0.5);
-        const Reply zv{link.ReadInput().value_or(QString())};
-        link.ClosePort();
-        if (zv.answered()) log_->appendReply(zv.line);
-        if (zv.answered()) setBox("lblZV", zv.holdsValue() ? zv.value() : texts::NoValue);
+        Reply zv;
+        {
+            const Transaction t(main_.channel(), false);
+            t.send(readCommand(state.AddressPrefix, QStringLiteral("ZV")));
+            zv = t.read(state.ReadTimeout, 0.5);
+        }
+        if (zv.answered())
+            box("lblZV")->showReading(QStringLiteral("ZV"), zv.line, zv.holdsValue() ? zv.value() : texts::NoValue);
     }
     update_->setEnabled(true);
     normalPointer();

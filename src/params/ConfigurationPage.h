@@ -12,7 +12,7 @@ class QPushButton;
 
 namespace cvi {
 
-class MainWindow;
+class PageHost;
 class ResponseLog;
 
 // The "C&onfiguration" page: one instrument's configuration, read by Start into value boxes
@@ -20,7 +20,7 @@ class ResponseLog;
 class ConfigurationPage : public QWidget {
     Q_OBJECT
 public:
-    explicit ConfigurationPage(MainWindow& main);
+    explicit ConfigurationPage(PageHost& host);
 
     QComboBox* idList() const { return ids_; }
     PageContext context() const;
@@ -46,8 +46,9 @@ private:
     std::optional<QString> readInto(const QString& mnemonic, bool runInterfaceFirst = false);
     void readOutputBlock();
     void setUserFactorShown(bool shown);
+    void showInformation(int page);
 
-    MainWindow& main_;
+    PageHost& main_;
     QComboBox* ids_ = nullptr;
     QLabel* command_ = nullptr;
     ResponseLog* log_ = nullptr;

@@ -1,11 +1,9 @@
 #include "EditFlow.h"
 
 #include "Frames.h"
-#include "Guard.h"
-#include "MainWindow.h"
 #include "OptionDialogs.h"
+#include "PageHost.h"
 #include "Pointer.h"
-#include "ResponseLog.h"
 
 #include <QMouseEvent>
 
@@ -17,7 +15,8 @@ using namespace catalogue;
 
 // ---- the value box ----------------------------------------------------------------------------
 
-ValueBox::ValueBox(const QString& name, QWidget* parent) : QLabel(parent) {
+ValueBox::ValueBox(const QString& name, InstrumentRecord& record, QWidget* parent)
+    : QLabel(parent), record_(record) {
     setObjectName(name);
     setTextFormat(Qt::PlainText);
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -26,6 +25,16 @@ ValueBox::ValueBox(const QString& name, QWidget* parent) : QLabel(parent) {
     setMinimumWidth(90);
     setMargin(2);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void ValueBox::show(const QString& text) {
+    QLabel::setText(text);
+    record_.showBox(objectName(), text);
+}
+
+void ValueBox::showReading(const QString& mnemonic, const QString& reply, const QString& text) {
+    show(text);
+    record_.set(mnemonic, reply, text);
 }
 
 void ValueBox::mousePressEvent(QMouseEvent* event) {
@@ -41,29 +50,15 @@ void ValueBox::mouseReleaseEvent(QMouseEvent* event) {
     if (click) emit clicked();
 }
 
-QString Reply::value() const {
-    return ParameterValue(line);
+ValueBox* valueBox(const PageContext& page, const QString& name) {
+    return qobject_cast<ValueBox*>(page.boxNamed(name));
 }
 
 namespace {
 
-const char* const RunningProperty = "cviExchangeRunning";
-
 DialogOpener& dialogOpener() {
     static DialogOpener opener;
     return opener;
-}
-
-Reply readReply(Link& link) {
-    return Reply{link.ReadInput().value_or(QString())};
-}
-
-QLabel* labelOf(MainWindow& main, const char* name) {
-    return main.findChild<QLabel*>(QString::fromLatin1(name));
-}
-
-void setLabel(MainWindow& main, const char* name, const QString& text) {
-    if (QLabel* l = labelOf(main, name)) l->setText(text);
 }
 
 // An answer goes on the line as typed; one holding line breaks or other control characters (or
@@ -90,133 +85,111 @@ double roundShown(float value, int decimals) {
     return shown < 0 ? -magnitude : magnitude;
 }
 
-void rereadTR(MainWindow& main, const PageContext& page) {
-    Link& link = main.link();
-    const QString command = readCommand(main.state().AddressPrefix, QStringLiteral("TR"));
-    page.showCommand(command);
-    link.Output(pageLine(command));
-    link.WaitForInput(1.5);
-    const Reply tr = readReply(link);
+// After a PR write the instrument has a new TR: read it on the same open.
+void rereadTR(PageHost& host, const PageContext& page, const Transaction& t) {
+    t.send(readCommand(host.state().AddressPrefix, QStringLiteral("TR")));
+    const Reply tr = t.read(host.state().ReadTimeout, 1.5);
     if (!tr.answered()) return;
-    appendReply(page.response, tr.line);
-    setLabel(main, "lblTR", tr.holdsValue() ? tr.value() : texts::NoValue);
+    if (ValueBox* box = valueBox(page, QStringLiteral("lblTR")))
+        box->showReading(QStringLiteral("TR"), tr.line, tr.holdsValue() ? tr.value() : texts::NoValue);
 }
 
 // After a new offset the taring state is read again on a fresh open.
-void rereadZS(MainWindow& main, const PageContext& page) {
-    Link& link = main.link();
-    link.ClosePort();
-    link.OpenPort();
-    const QString command = readCommand(main.state().AddressPrefix, QStringLiteral("ZS"));
-    page.showCommand(command);
-    link.Output(pageLine(command));
-    const Reply zs = readReply(link);
-    if (zs.answered()) appendReply(page.response, zs.line);
-    std::optional<QString> value;
-    if (zs.holdsValue()) value = zs.value();
-    showCoded(labelOf(main, "lblZS"), *find(QStringLiteral("ZS")), value);
+void rereadZS(PageHost& host, const PageContext& page) {
+    const Reply zs = readParameter(host.channel(), QStringLiteral("ZS"), host.state().ReadTimeout);
+    showCoded(valueBox(page, QStringLiteral("lblZS")), *find(QStringLiteral("ZS")), zs);
 }
 
 // The prompt edit of one parameter: ask, write one enable-write line, show the echo.
-void promptEdit(MainWindow& main, const PageContext& page, const Parameter& p, QLabel* box) {
-    AppState& state = main.state();
-    Link& link = main.link();
+void promptEdit(PageHost& host, const PageContext& page, const Parameter& p, ValueBox* box) {
+    AppState& state = host.state();
     if (page.needsStart()) {
-        main.setLeftMessage(texts::StartFirst);
+        host.setLeftMessage(texts::StartFirst);
         return;
     }
-    main.setLeftMessage(QString());
-    main.setMiddleMessage(QString());
+    host.setLeftMessage(QString());
+    host.setMiddleMessage(QString());
     page.showCommand(QString());
 
     const QString defaultAnswer = p.defaultIsCurrent ? box->text() : QString();
     QString answer;
     for (;;) {
-        answer = main.op().input(p.prompt(), p.promptTitle, defaultAnswer);
+        answer = host.op().input(p.prompt(), p.promptTitle, defaultAnswer);
         if (answer.isEmpty() || p.check != Check::Resolution || validResolution(answer)) break;
     }
     if (answer.isEmpty()) {
-        if (!p.cancelMessage.isEmpty()) main.setMiddleMessage(p.cancelMessage);
+        if (!p.cancelMessage.isEmpty()) host.setMiddleMessage(p.cancelMessage);
         return;
     }
     if (!fitsOnLine(answer) ||
         (p.check == Check::Humidity && answer.left(3).toUpper() != QStringLiteral("RHT"))) {
-        main.setMiddleMessage(texts::InvalidEntry);
+        host.setMiddleMessage(texts::InvalidEntry);
         return;
     }
 
-    if (!p.waitText.isEmpty()) main.setMiddleMessage(p.waitText);
-    link.OpenPort();
-    link.WakeUp();
+    if (!p.waitText.isEmpty()) host.setMiddleMessage(p.waitText);
     hourglass();
-    const QString command = writeCommand(state.AddressPrefix, p.mnemonic, answer);
-    if (p.bareCommandShown)
-        page.showCommand(state.AddressPrefix + p.mnemonic + QStringLiteral("=") + answer);
-    else if (!p.commandShownLate)
-        page.showCommand(command);
-    if (p.secondWakeUp) link.WakeUp();
-    link.Output(pageLine(command));
-    if (p.commandShownLate) page.showCommand(command);
-    link.WaitForInput(p.replyWait);
-    const Reply reply = readReply(link);
-
-    if (reply.answered()) appendReply(page.response, p.echoLine ? reply.line + CRLF : reply.line);
-    // The echo is the only confirmation. A reply too short to hold a value confirms nothing,
-    // except for the limits, whose box shows the answer as typed.
-    const bool confirmed = p.showsAnswer ? reply.answered() : reply.holdsValue();
-    if (confirmed) {
-        box->setText(p.showsAnswer ? answer : reply.value());
-        main.setMiddleMessage(p.success);
-    } else if (!p.quietOnSilence) {
-        main.setMiddleMessage(texts::NoResponse);
-        if (p.page == Page::Configuration) box->setText(texts::NoValue);
-    }
-
-    if (p.mnemonic == QLatin1String("TR") && confirmed) state.CurrentTR = box->text();
-    if (p.mnemonic == QLatin1String("ZV") && confirmed) rereadZS(main, page);
+    bool confirmed = false;
+    writeParameter(host.channel(), p, answer, state.ReadTimeout, [&](const Transaction& t, const Reply& reply) {
+        // The echo is the only confirmation. A reply too short to hold a value confirms nothing,
+        // except for the limits, whose box shows the answer as typed.
+        confirmed = p.showsAnswer ? reply.answered() : reply.holdsValue();
+        if (confirmed) {
+            box->showReading(p.mnemonic, reply.line, p.showsAnswer ? answer : reply.value());
+            host.setMiddleMessage(p.success);
+        } else if (!p.quietOnSilence) {
+            host.setMiddleMessage(texts::NoResponse);
+            if (p.page == Page::Configuration) box->showReading(p.mnemonic, reply.line, texts::NoValue);
+        }
+        if (p.mnemonic == QLatin1String("TR") && confirmed) state.CurrentTR = box->text();
+        if (p.mnemonic == QLatin1String("PR")) {
+            if (confirmed) state.CurrentPR = box->text();
+            rereadTR(host, page, t);
+        }
+    });
+    if (p.mnemonic == QLatin1String("ZV") && confirmed) rereadZS(host, page);
     if (p.mnemonic == QLatin1String("PR")) {
-        if (confirmed) state.CurrentPR = box->text();
-        rereadTR(main, page);
-        link.ClosePort();
-        showIntegrationTime(main, page);
-        emit main.samplingResetRequested();
+        showIntegrationTime(host, page);
+        emit host.samplingResetRequested();
     }
-    link.ClosePort();
     normalPointer();
 }
 
 // Boxes whose parameter belongs to an option dialog (or the Units dialog).
-void dialogEdit(MainWindow& main, const PageContext& page, const Parameter& p, QLabel* box) {
-    AppState& state = main.state();
+void dialogEdit(PageHost& host, const PageContext& page, const Parameter& p, ValueBox* box) {
+    AppState& state = host.state();
     if (page.needsStart()) {
-        main.setLeftMessage(texts::StartFirst);
+        host.setLeftMessage(texts::StartFirst);
         return;
     }
     page.showCommand(QString());
-    main.setMiddleMessage(QString());
+    host.setMiddleMessage(QString());
     // Only the dialog about to open may decide: one that never sets the result must not find
     // an "OK" left behind by an earlier one.
     state.DialogResult.clear();
     if (const DialogOpener& open = dialogOpener())
-        open(main, box->objectName());
+        open(host, page, box->objectName());
     else
-        openOptionDialog(main, box->objectName());
+        openOptionDialog(host, page, box->objectName());
 
     const QString command = page.command ? page.command->text() : QString();
     if (state.DialogResult == QLatin1String("OK") && !command.isEmpty()) {
-        auto append = [&page](const QString& line) { appendReply(page.response, line); };
         if (p.mnemonic == QLatin1String("BL")) {
             hourglass();
-            const QString value = main.link().CollectBroadcastReplies(command, append);
+            const BroadcastReplies replies = collectBroadcastReplies(host.channel(), command);
+            const QString value = replies.value();
             if (value == QLatin1String("0") || value == QLatin1String("1"))
-                box->setText(*p.showWritten(value));
+                box->showReading(p.mnemonic, replies.lines.last(), *p.showWritten(value));
         } else if (p.mnemonic == QLatin1String("MD")) {
             hourglass();
-            const QString value = main.link().CollectBroadcastReplies(command, append);
+            const BroadcastReplies replies = collectBroadcastReplies(host.channel(), command);
+            const QString value = replies.value();
             std::optional<QString> md;
             if (!value.isEmpty()) md = value;
-            setLabel(main, "lblMD", md.value_or(texts::NoValue));
-            showBackgroundMode(main, md);
+            if (ValueBox* mdBox = valueBox(page, QStringLiteral("lblMD")))
+                mdBox->showReading(QStringLiteral("MD"), replies.lines.isEmpty() ? QString() : replies.lines.last(),
+                                   md.value_or(texts::NoValue));
+            showBackgroundMode(page, md);
         }
     }
     normalPointer();
@@ -235,74 +208,43 @@ void setDialogOpener(DialogOpener opener) {
     dialogOpener() = std::move(opener);
 }
 
-bool exchangeRunning(MainWindow& main) {
-    return main.property(RunningProperty).toBool();
+bool runPageExchange(PageHost& host, const PageContext& page, const std::function<void()>& action) {
+    return host.runExchange([&] {
+        PageObserver shown(page, host.op());
+        const Observing observing(host.link(), &shown);
+        action();
+    });
 }
 
-bool runExchange(MainWindow& main, const std::function<void()>& action) {
-    if (exchangeRunning(main)) return true;
-    main.setProperty(RunningProperty, true);
-    const bool ok = guarded(main.op(), action);
-    main.setProperty(RunningProperty, false);
-    if (!ok) {
-        main.link().ClosePort();
-        main.setMiddleMessage(QString());
-        normalPointer();
-    }
-    return ok;
-}
-
-bool attachValueBox(MainWindow& main, const PageContext& page, ValueBox* box) {
+bool attachValueBox(PageHost& host, const PageContext& page, ValueBox* box) {
     if (!box) return false;
     const Parameter* p = forBox(box->objectName());
     if (!p || !p->editable() || !p->editBoxes.contains(box->objectName())) return false;
-    QObject::connect(box, &ValueBox::clicked, box, [&main, page, p, box] {
-        runExchange(main, [&] {
+    QObject::connect(box, &ValueBox::clicked, box, [&host, page, p, box] {
+        runPageExchange(host, page, [&] {
             if (p->edit == Edit::Prompt)
-                promptEdit(main, page, *p, box);
+                promptEdit(host, page, *p, box);
             else
-                dialogEdit(main, page, *p, box);
+                dialogEdit(host, page, *p, box);
         });
     });
-    main.hint(box,
-              [p, box]() -> QString { return holdsHintValue(*p, box) ? texts::ClickToChange : QString(); });
+    host.hint(box, [p, box]() -> QString { return holdsHintValue(*p, box) ? texts::ClickToChange : QString(); });
     return true;
 }
 
-void hintStartButton(MainWindow& main, QAbstractButton* start) {
+void hintStartButton(PageHost& host, QAbstractButton* start) {
     QPointer<QAbstractButton> button(start);
-    main.hint(start, [button]() -> QString {
+    host.hint(start, [button]() -> QString {
         return button && button->isEnabled() ? texts::PleaseClickStart : QString();
     });
 }
 
 // ---- shared pieces of the pages ---------------------------------------------------------------
 
-Reply readParameter(MainWindow& main, const PageContext& page, const QString& mnemonic, ReadStep step) {
-    Link& link = main.link();
-    const QString command = readCommand(main.state().AddressPrefix, mnemonic);
-    link.OpenPort();
-    page.showCommand(command);
-    if (step.wakeUp) {
-        link.WakeUp();
-        link.Output(command + CRLF);
-    } else {
-        link.Output(pageLine(command));
-    }
-    if (step.waitFirst > 0) link.WaitForInput(step.waitFirst);
-    if (step.runInterfaceFirst) main.runtime().pump();
-    Reply reply = readReply(link);
-    if (reply.answered()) appendReply(page.response, reply.line);
-    link.ClosePort();
-    main.runtime().pump();
-    return reply;
-}
-
-std::optional<QString> valueOf(MainWindow& main, const Reply& reply, const QString& mnemonic) {
+std::optional<QString> valueOf(PageHost& host, const Reply& reply, const QString& mnemonic) {
     if (reply.holdsValue()) return reply.value();
     if (reply.answered())
-        main.op().message(QStringLiteral("The reply to %1 holds no value ").arg(mnemonic) +
-                              texts::CorruptedParameter,
+        host.op().message(QStringLiteral("The reply to %1 holds no value ").arg(mnemonic) + texts::CorruptedParameter,
                           QStringLiteral("Error"), Operator::Icon::Information);
     return std::nullopt;
 }
@@ -319,53 +261,50 @@ QString integrationTimeText(const QString& pr, const std::optional<QString>& t1)
     return numberText(roundShown(t, decimals));
 }
 
-void showIntegrationTime(MainWindow& main, const PageContext& page) {
-    Link& link = main.link();
-    const QString command = readCommand(main.state().AddressPrefix, QStringLiteral("T1"));
-    link.OpenPort();
-    page.showCommand(command);
-    link.Output(pageLine(command));
-    const Reply t1 = readReply(link);
-    link.ClosePort();
-    if (t1.answered()) appendReply(page.response, t1.line);
-    std::optional<QString> value;
-    if (t1.holdsValue()) value = t1.value();
-    setLabel(main, "lblIntegrationTime", integrationTimeText(main.state().CurrentPR, value));
+void showIntegrationTime(PageHost& host, const PageContext& page) {
+    Reply t1;
+    {
+        const Transaction t(host.channel(), false);
+        t.send(readCommand(host.state().AddressPrefix, QStringLiteral("T1")));
+        t1 = t.read(host.state().ReadTimeout);
+    }
+    if (ValueBox* box = valueBox(page, QStringLiteral("lblIntegrationTime")))
+        box->show(integrationTimeText(host.state().CurrentPR, t1.valueIfAny()));
 }
 
-void showCoded(QLabel* box, const Parameter& parameter, const std::optional<QString>& value) {
+void showCoded(ValueBox* box, const Parameter& parameter, const Reply& reply) {
     if (!box) return;
-    if (!value) {
-        box->setText(texts::NoValue);
+    if (!reply.holdsValue()) {
+        box->showReading(parameter.mnemonic, reply.line, texts::NoValue);
         return;
     }
-    box->setText(parameter.show(*value).value_or(texts::Unrecognised));
+    const std::optional<QString> shown = parameter.show(reply.value());
+    if (!shown && parameter.unknownKeepsBox) return;
+    box->showReading(parameter.mnemonic, reply.line, shown.value_or(texts::Unrecognised));
 }
 
-void showBackgroundMode(MainWindow& main, const std::optional<QString>& value) {
+void showBackgroundMode(const PageContext& page, const std::optional<QString>& value) {
     static const QString On = QStringLiteral("On");
     static const QString Off = QStringLiteral("Off");
     QString display = texts::NoValue;
     QString rs232 = texts::NoValue;
     if (value) {
-        if (*value == QLatin1String("0") || *value == QLatin1String("1") || *value == QLatin1String("2") ||
-            *value == QLatin1String("3")) {
-            const int md = value->toInt();
-            display = (md & 1) ? On : Off;
-            rs232 = (md & 2) ? On : Off;
-        } else {
-            display = rs232 = texts::Unrecognised;
-        }
+        if (*value != QLatin1String("0") && *value != QLatin1String("1") && *value != QLatin1String("2") &&
+            *value != QLatin1String("3"))
+            return; // a mode the instruments do not have changes nothing
+        const int md = value->toInt();
+        display = (md & 1) ? On : Off;
+        rs232 = (md & 2) ? On : Off;
     }
-    setLabel(main, "lblDisplay", display);
-    setLabel(main, "lblRS232", rs232);
+    if (ValueBox* box = valueBox(page, QStringLiteral("lblDisplay"))) box->show(display);
+    if (ValueBox* box = valueBox(page, QStringLiteral("lblRS232"))) box->show(rs232);
 }
 
-void showTaring(MainWindow& main, const QString& zs) {
+void showTaring(const PageContext& page, const QString& zs) {
     const bool on = zs == QLatin1String("1") || zs == QLatin1String("2");
     if (zs != QLatin1String("0") && !on) return;
     for (const char* name : {"lblZV", "lblZVName"})
-        if (QLabel* l = labelOf(main, name)) l->setHidden(!on);
+        if (QLabel* l = page.boxNamed(QString::fromLatin1(name))) l->setHidden(!on);
 }
 
 } // namespace cvi

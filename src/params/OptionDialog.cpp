@@ -1,19 +1,19 @@
 #include "OptionDialog.h"
 
+#include "Centre.h"
+#include "EditFlow.h"
 #include "Frames.h"
 #include "Link.h"
-#include "MainWindow.h"
-#include "PageControls.h"
+#include "PageHost.h"
 #include "Pointer.h"
+#include "Transactions.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -51,22 +51,10 @@ void fixSizeAndCentre(QDialog& dialog, const AppState& state) {
 }
 } // namespace
 
-void centreOnScreen(QWidget& window, const AppState& state) {
-    int width = state.ScreenWidthPx;
-    int height = state.ScreenHeightPx;
-    if (width <= 0 || height <= 0) {
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            width = screen->geometry().width();
-            height = screen->geometry().height();
-        }
-    }
-    window.move((width - window.width()) / 2, (height - window.height()) / 2);
-}
-
 // ---------------------------------------------------------------------------------------------
 
-OptionDialog::OptionDialog(MainWindow& main, const Member& member, QWidget* parent)
-    : QDialog(parent), main_(main), member_(member), comm1_(main.makeLink()) {
+OptionDialog::OptionDialog(PageHost& host, const PageContext& page, const Member& member, QWidget* parent)
+    : QDialog(parent), main_(host), page_(page), member_(member), comm1_(host.makeLink()) {
     setObjectName(member.dialog);
     setWindowTitle(member.caption);
     comm1_->setObjectName(QStringLiteral("Comm1"));
@@ -89,7 +77,7 @@ OptionDialog::OptionDialog(MainWindow& main, const Member& member, QWidget* pare
     connect(cancel, &QPushButton::clicked, this, &OptionDialog::cancelClicked);
 
     // The option matching what the page shows now; nothing when the page shows another text.
-    const QString shown = PageControls(main).text(member.valueBox);
+    const QString shown = host.state().Record.box(member.valueBox);
     for (const auto& name : member.selectedBy) {
         if (name.text != shown) continue;
         for (const auto& choice : member.choices)
@@ -97,7 +85,7 @@ OptionDialog::OptionDialog(MainWindow& main, const Member& member, QWidget* pare
                 if (auto* option = findChild<QRadioButton*>(choice.button)) option->setChecked(true);
         break;
     }
-    fixSizeAndCentre(*this, main.state());
+    fixSizeAndCentre(*this, host.state());
 }
 
 OptionDialog::~OptionDialog() = default;
@@ -125,199 +113,166 @@ QString OptionDialog::shownAs(const QString& value) const {
     return {};
 }
 
+QString OptionDialog::shown(const QString& box) const {
+    return main_.state().Record.box(box);
+}
+
+void OptionDialog::show(const QString& box, const QString& text, const QString& mnemonic, const QString& reply) {
+    if (ValueBox* b = valueBox(page_, box)) {
+        if (mnemonic.isEmpty())
+            b->show(text);
+        else
+            b->showReading(mnemonic, reply, text);
+    }
+}
+
+void OptionDialog::setSwitches(const QList<options::Switch>& switches) {
+    for (const auto& s : switches)
+        if (QLabel* w = page_.boxNamed(s.box)) w->setHidden(!s.on);
+}
+
 void OptionDialog::apply() {
     if (!confirmed_) return;
-    PageControls page(main_);
-    if (!member_.waitText.isEmpty()) page.middle(member_.waitText);
+    PageObserver shownOnPage(page_, main_.op());
+    const Observing observing(*comm1_, &shownOnPage);
+    if (!member_.waitText.isEmpty()) main_.setMiddleMessage(member_.waitText);
     main_.runtime().pump();
     hourglass();
     switch (member_.sequence) {
     case Sequence::Write:
-        applyWrite(page);
+        applyWrite();
         break;
     case Sequence::BaudLock:
-        applyBaudLock(page);
+        applyBaudLock();
         break;
     case Sequence::ZeroSet:
-        applyZeroSet(page);
+        applyZeroSet();
         break;
     case Sequence::Units:
-        applyUnits(page);
+        applyUnits();
         break;
     }
     comm1_->ClosePort();
     normalPointer();
 }
 
-QString OptionDialog::exchange(const QString& commandText, double pause) {
-    comm1_->Output(pageLine(commandText));
-    comm1_->Delay(pause);
-    return comm1_->ReadReply();
-}
-
-bool OptionDialog::showEcho(PageControls& page, const QString& reply) {
-    page.append(reply);
+bool OptionDialog::showEcho(const QString& reply) {
     // A reply too short to carry a value after "*00nnXX=" confirms nothing.
     const QString value = ParameterValue(reply);
     if (value.isEmpty()) {
-        if (member_.dashOnNoReply) page.setText(member_.valueBox, Dash);
-        if (!member_.noReply.isEmpty()) page.middle(member_.noReply);
+        if (member_.dashOnNoReply) show(member_.valueBox, Dash, member_.mnemonic, reply);
+        if (!member_.noReply.isEmpty()) main_.setMiddleMessage(member_.noReply);
         return false;
     }
     // A value the table has no name for leaves the box as it was.
     const QString text = shownAs(value);
-    if (!text.isEmpty()) page.setText(member_.valueBox, text);
-    page.middle(member_.success);
+    if (!text.isEmpty()) show(member_.valueBox, text, member_.mnemonic, reply);
+    main_.setMiddleMessage(member_.success);
     return true;
 }
 
-void OptionDialog::applyWrite(PageControls& page) {
-    const QString command = writeCommand(main_.state().AddressPrefix, member_.mnemonic, code_);
-    page.command(command);
-    comm1_->OpenPort();
-    comm1_->WakeUp();
-    showEcho(page, exchange(command, 0.5));
+void OptionDialog::applyWrite() {
+    const Channel channel = channelOf(*comm1_, main_.state());
+    showEcho(writeOption(channel, member_.mnemonic, code_, main_.state().ReadTimeout));
 }
 
-void OptionDialog::applyBaudLock(PageControls& page) {
-    const QString command = broadcastWrite(member_.mnemonic, code_);
-    page.command(command);
-    comm1_->OpenPortIfClosed();
-    comm1_->Output(pageLine(command));
-    comm1_->Delay(1.0);
-
-    // Every instrument answers in loop order, then the broadcast itself comes back around the
-    // loop; a quiet read time-out means nothing more is on its way.
-    const int most = std::max<int>(main_.state().InstrumentCount, 0) + 2;
+void OptionDialog::applyBaudLock() {
+    const AppState& state = main_.state();
+    const QStringList lines =
+        writeBaudLock(channelOf(*comm1_, state), code_, state.InstrumentCount, state.ReadTimeout);
     int confirmed = 0;
     bool mismatch = false;
-    for (int i = 0; i < most; ++i) {
-        const QString line = comm1_->ReadReply();
-        if (line.isEmpty()) break;
-        if (line.mid(1, 2) == QStringLiteral("99")) continue;
-        page.append(line);
+    for (const QString& line : lines) {
         if (!ParameterValue(line).isEmpty()) ++confirmed;
         // The lock digit follows "*00nnBL=".
         if (line.mid(8, 1) != code_) mismatch = true;
     }
     if (confirmed == 0) {
-        page.setText(member_.valueBox, Dash);
-        page.middle(member_.noReply);
+        show(member_.valueBox, Dash);
+        main_.setMiddleMessage(member_.noReply);
         return;
     }
     if (mismatch)
         main_.op().message(options::baudLockMismatch(), options::warningTitle(), Operator::Icon::Exclamation);
-    page.setText(member_.valueBox, shownAs(code_));
-    page.middle(member_.success);
+    show(member_.valueBox, shownAs(code_), member_.mnemonic, lines.last());
+    main_.setMiddleMessage(member_.success);
 }
 
-void OptionDialog::applyZeroSet(PageControls& page) {
-    const QString prefix = main_.state().AddressPrefix;
-    const QString command = writeCommand(prefix, member_.mnemonic, code_);
-    page.command(command);
-    comm1_->OpenPort();
-    comm1_->WakeUp();
-
+void OptionDialog::applyZeroSet() {
+    const ZeroSet result = writeZeroSet(channelOf(*comm1_, main_.state()), code_, main_.state().ReadTimeout);
     if (code_ == QStringLiteral("0")) {
-        const QString reply = exchange(command, 0.5);
-        comm1_->ClosePort();
-        page.append(reply);
-        if (ParameterValue(reply).isEmpty()) {
-            page.middle(member_.noReply);
+        if (ParameterValue(result.writeEcho).isEmpty()) {
+            main_.setMiddleMessage(member_.noReply);
             return;
         }
-        page.setText(member_.valueBox, shownAs(code_));
-        page.setSwitches(options::offsetSwitches(false));
-        page.middle(QString());
+        show(member_.valueBox, shownAs(code_), member_.mnemonic, result.writeEcho);
+        setSwitches(options::offsetSwitches(false));
+        main_.setMiddleMessage(QString());
         return;
     }
-
-    // Taring requested: the instrument takes its zero with the next measurement; ask how far
-    // it has got once that had time to finish.
-    comm1_->Output(pageLine(command));
-    page.middle(member_.waitText);
-    comm1_->Delay(1.0);
-    comm1_->ClosePort();
-    comm1_->Delay(1.0);
-    comm1_->OpenPort();
-    const QString zsRead = readCommand(prefix, member_.mnemonic);
-    page.command(zsRead);
-    comm1_->Output(pageLine(zsRead));
-    const QString zs = comm1_->ReadReply();
-    comm1_->ClosePort();
-    page.append(zs);
-    const QString state = ParameterValue(zs);
+    const QString state = ParameterValue(result.state);
     if (state.isEmpty()) {
-        page.middle(member_.noReply);
+        main_.setMiddleMessage(member_.noReply);
         return;
     }
-    page.middle(QString());
+    main_.setMiddleMessage(QString());
     const QString text = shownAs(state);
-    if (!text.isEmpty()) page.setText(member_.valueBox, text);
-    if (state == QStringLiteral("0")) page.setSwitches(options::offsetSwitches(false));
+    if (!text.isEmpty()) show(member_.valueBox, text, member_.mnemonic, result.state);
+    if (state == QStringLiteral("0")) setSwitches(options::offsetSwitches(false));
     if (state != QStringLiteral("1") && state != QStringLiteral("2")) return;
 
-    comm1_->OpenPort();
-    const QString zvRead = readCommand(prefix, QStringLiteral("ZV"));
-    page.command(zvRead);
-    const QString zv = exchange(zvRead, 1.0);
-    page.append(zv);
-    page.setSwitches(options::offsetSwitches(true));
-    const QString offset = ParameterValue(zv);
+    setSwitches(options::offsetSwitches(true));
+    const QString offset = ParameterValue(result.offset);
     if (offset.isEmpty()) {
-        page.setText(QStringLiteral("lblZV"), Dash);
-        page.middle(options::zeroSetNoReply());
+        show(QStringLiteral("lblZV"), Dash, QStringLiteral("ZV"), result.offset);
+        main_.setMiddleMessage(options::zeroSetNoReply());
     } else {
-        page.setText(QStringLiteral("lblZV"), offset);
+        show(QStringLiteral("lblZV"), offset, QStringLiteral("ZV"), result.offset);
     }
 }
 
-void OptionDialog::applyUnits(PageControls& page) {
-    const QString prefix = main_.state().AddressPrefix;
-    const QString command = writeCommand(prefix, member_.mnemonic, code_);
-    page.command(command);
-    comm1_->OpenPort();
-    comm1_->WakeUp();
-    const QString reply = exchange(command, 0.5);
-    page.append(reply);
+void OptionDialog::applyUnits() {
+    // The instrument rescales the values it keeps in pressure units; they are read anew.
+    const bool modelM = shown(QStringLiteral("lblSoftwareVersion")).startsWith('M');
+    QStringList rereads;
+    for (const auto& reread : options::unitRereads())
+        if (!(reread.fullModelOnly && modelM)) rereads << reread.mnemonic;
+    const UnitsChange change =
+        writeUnits(channelOf(*comm1_, main_.state()), code_, rereads, main_.state().ReadTimeout);
     // Without a confirmed write the page keeps the old unit and values.
-    if (ParameterValue(reply).isEmpty()) return;
+    if (ParameterValue(change.echo).isEmpty()) return;
 
-    page.middle(member_.success);
-    page.setText(member_.valueBox, shownAs(code_));
-    page.setSwitches(options::userFactorSwitches(code_));
+    main_.setMiddleMessage(member_.success);
+    show(member_.valueBox, shownAs(code_), member_.mnemonic, change.echo);
+    setSwitches(options::userFactorSwitches(code_));
 
-    // The instrument rescales the values it keeps in pressure units; show them anew.
-    const bool modelM = page.text(QStringLiteral("lblSoftwareVersion")).startsWith('M');
-    for (const auto& reread : options::unitRereads()) {
-        if (reread.fullModelOnly && modelM) continue;
-        const QString read = readCommand(prefix, reread.mnemonic);
-        page.command(read);
-        const QString answer = exchange(read, 0.5);
-        page.append(answer);
+    for (const auto& [mnemonic, answer] : change.rereads) {
+        const auto& reread = *std::find_if(options::unitRereads().cbegin(), options::unitRereads().cend(),
+                                           [&m = mnemonic](const options::Reread& r) { return r.mnemonic == m; });
         const QString value = ParameterValue(answer);
         if (value.isEmpty()) {
             main_.op().message(reread.warning, options::warningTitle(), Operator::Icon::Exclamation);
-            page.setText(reread.valueBox, Dash);
+            show(reread.valueBox, Dash, mnemonic, answer);
         } else {
-            page.setText(reread.valueBox, value);
+            show(reread.valueBox, value, mnemonic, answer);
         }
     }
     // The 16-bit output limits are kept as typed; the operator has to enter them again.
-    if (holdsValue(page.text(QStringLiteral("lblLL"))) || holdsValue(page.text(QStringLiteral("lblLH"))))
+    if (holdsValue(shown(QStringLiteral("lblLL"))) || holdsValue(shown(QStringLiteral("lblLH"))))
         main_.op().message(options::limitsCaution(), options::cautionTitle(), Operator::Icon::Exclamation);
 }
 
 // ---------------------------------------------------------------------------------------------
 
-BackgroundModeDialog::BackgroundModeDialog(MainWindow& main, QWidget* parent) : QDialog(parent), main_(main) {
+BackgroundModeDialog::BackgroundModeDialog(PageHost& host, const PageContext& page, QWidget* parent)
+    : QDialog(parent), main_(host), page_(page) {
     setObjectName(QStringLiteral("frmMD"));
     setWindowTitle(options::backgroundModeCaption());
 
-    const PageControls page(main);
-    const QString display = page.text(QStringLiteral("lblDisplay"));
-    const QString rs232 = page.text(QStringLiteral("lblRS232"));
-    const QString mode = page.text(QStringLiteral("lblMD"));
+    const InstrumentRecord& record = host.state().Record;
+    const QString display = record.box(QStringLiteral("lblDisplay"));
+    const QString rs232 = record.box(QStringLiteral("lblRS232"));
+    const QString mode = record.box(QStringLiteral("lblMD"));
 
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
@@ -354,7 +309,7 @@ BackgroundModeDialog::BackgroundModeDialog(MainWindow& main, QWidget* parent) : 
     mode_->setText(mode);
     // Keep the room for the warning so the dialog does not jump when it appears.
     warning_->setFixedWidth(300);
-    fixSizeAndCentre(*this, main.state());
+    fixSizeAndCentre(*this, host.state());
     showWarning();
 }
 
@@ -384,7 +339,7 @@ void BackgroundModeDialog::okClicked() {
     main_.state().DialogResult = QStringLiteral("OK");
     hourglass();
     const QString command = writeCommand(main_.state().AddressPrefix, QStringLiteral("MD"), md);
-    PageControls(main_).command(command);
+    page_.showCommand(command);
     accept();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "OptionTable.h"
+#include "PageFrame.h"
 
 #include <QDialog>
 
@@ -11,22 +12,20 @@ class QPushButton;
 
 namespace cvi {
 
-struct AppState;
 class Link;
-class MainWindow;
-class PageControls;
-
-// Places a window in the middle of the screen: left = (screen width - width) / 2, top likewise.
-void centreOnScreen(QWidget& window, const AppState& state);
+class PageHost;
 
 // One of the option dialogs of the Configuration page (frmDD, frmAR, frmDP, frmIC, frmIM, frmZL,
 // frmBaudLock, frmZS, frmUnits): one option button per code, OK (CmdOK) and Cancel (CmdCancel),
-// and its own serial object. At load the option matching the page box's caption is selected.
+// and its own serial object. At load the option matching what the page box shows (as the
+// instrument record holds it) is selected.
 // The member of the option table says what differs from one dialog to the next.
 class OptionDialog : public QDialog {
     Q_OBJECT
 public:
-    OptionDialog(MainWindow& main, const options::Member& member, QWidget* parent = nullptr);
+    // `page` is the page whose box opened the dialog: its boxes, command label and response box
+    // show what the dialog does.
+    OptionDialog(PageHost& host, const PageContext& page, const options::Member& member, QWidget* parent = nullptr);
     ~OptionDialog() override;
 
     const options::Member& member() const { return member_; }
@@ -42,19 +41,22 @@ public:
 private:
     void okClicked();
     void cancelClicked();
-    void applyWrite(PageControls& page);
-    void applyBaudLock(PageControls& page);
-    void applyZeroSet(PageControls& page);
-    void applyUnits(PageControls& page);
+    void applyWrite();
+    void applyBaudLock();
+    void applyZeroSet();
+    void applyUnits();
     // Shows the echo of a write in the page box; false when the reply holds no value.
-    bool showEcho(PageControls& page, const QString& reply);
+    bool showEcho(const QString& reply);
     // The page box's text for a code or value: the table's name, the value itself where the
     // table has no names, or empty for a value the table does not know.
     QString shownAs(const QString& value) const;
-    // Writes one command line and reads the reply after `pause` seconds.
-    QString exchange(const QString& commandText, double pause);
+    // A page box shows a text (and, with a reply, the parameter it came from).
+    void show(const QString& box, const QString& text, const QString& mnemonic = {}, const QString& reply = {});
+    void setSwitches(const QList<options::Switch>& switches);
+    QString shown(const QString& box) const;
 
-    MainWindow& main_;
+    PageHost& main_;
+    PageContext page_;
     const options::Member& member_;
     std::unique_ptr<Link> comm1_;
     QString code_;
@@ -67,7 +69,7 @@ private:
 class BackgroundModeDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit BackgroundModeDialog(MainWindow& main, QWidget* parent = nullptr);
+    BackgroundModeDialog(PageHost& host, const PageContext& page, QWidget* parent = nullptr);
 
     // The MD number shown ("0" to "3"; the page's own text until a button is toggled).
     QString mode() const;
@@ -78,7 +80,8 @@ private:
     void cancelClicked();
     void showWarning();
 
-    MainWindow& main_;
+    PageHost& main_;
+    PageContext page_;
     QPushButton* display_ = nullptr;
     QPushButton* rs232_ = nullptr;
     QLabel* mode_ = nullptr;

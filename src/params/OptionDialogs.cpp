@@ -1,21 +1,21 @@
 #include "OptionDialogs.h"
 
 #include "Guard.h"
-#include "MainWindow.h"
+#include "PageHost.h"
 #include "OptionDialog.h"
 #include "OptionTable.h"
 
 namespace cvi {
 
-bool openOptionDialog(MainWindow& main, const QString& valueBox) {
+bool openOptionDialog(PageHost& main, const PageContext& page, const QString& valueBox) {
     if (valueBox == QStringLiteral("lblDisplay") || valueBox == QStringLiteral("lblRS232")) {
-        BackgroundModeDialog dialog(main, &main);
+        BackgroundModeDialog dialog(main, page, main.window());
         main.op().runModal(dialog);
         return true;
     }
     const options::Member* member = options::memberForBox(valueBox);
     if (!member) return false;
-    OptionDialog dialog(main, *member, &main);
+    OptionDialog dialog(main, page, *member, main.window());
     main.op().runModal(dialog);
     // The write goes out once the dialog has closed.
     if (dialog.confirmed()) guarded(main.op(), [&dialog] { dialog.apply(); });

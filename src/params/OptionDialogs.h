@@ -1,13 +1,15 @@
 #pragma once
 
+#include "PageFrame.h"
+
 #include <QString>
 
 namespace cvi {
 
-class MainWindow;
+class PageHost;
 
-// Opens, modally, the dialog that owns the coded parameter shown in the Configuration page's
-// value box `valueBox`: "lblAR", "lblBL", "lblDD", "lblDP", "lblIC", "lblIM", "lblZL", "lblZS",
+// Opens, modally, the dialog that owns the coded parameter shown in the value box `valueBox` of
+// `page` (the Configuration page): "lblAR", "lblBL", "lblDD", "lblDP", "lblIC", "lblIM", "lblZL", "lblZS",
 // "lblDisplay", "lblRS232" (both the Background Mode dialog) or "lblUnit" (the Units dialog).
 // Every dialog but the Background Mode one sends its command itself and updates the page
 // (value box, lblCommand, txtResponseBox, PnlMiddleMessage); the Background Mode dialog leaves
@@ -19,6 +21,6 @@ class MainWindow;
 // Cancel, sends nothing and leaves DialogResult. frmMD's OK leaves the hourglass pointer on for
 // the page's broadcast; every other dialog restores the pointer before it returns.
 // Returns false, doing nothing, for a box that has no dialog.
-bool openOptionDialog(MainWindow& main, const QString& valueBox);
+bool openOptionDialog(PageHost& host, const PageContext& page, const QString& valueBox);
 
 } // namespace cvi

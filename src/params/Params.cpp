@@ -2,20 +2,18 @@
 
 #include "CalibrationPage.h"
 #include "ConfigurationPage.h"
-#include "MainWindow.h"
+#include "PageHost.h"
 
 namespace cvi {
 
-void installParameterPages(MainWindow& main) {
-    auto* configuration = new ConfigurationPage(main);
-    main.setPage(MainWindow::PageConfiguration, configuration);
-    main.registerIdList(MainWindow::PageConfiguration, configuration->idList());
-    QObject::connect(&main, &MainWindow::linkSettingsChanged, configuration,
-                     &ConfigurationPage::showLinkSettings);
+void installParameterPages(PageHost& host) {
+    auto* configuration = new ConfigurationPage(host);
+    host.setPage(PageHost::Configuration, configuration);
+    host.registerIdList(PageHost::Configuration, configuration->idList());
 
-    auto* calibration = new CalibrationPage(main);
-    main.setPage(MainWindow::PageCalibration, calibration);
-    main.registerIdList(MainWindow::PageCalibration, calibration->idList());
+    auto* calibration = new CalibrationPage(host);
+    host.setPage(PageHost::Calibration, calibration);
+    host.registerIdList(PageHost::Calibration, calibration->idList());
 }
 
 } // namespace cvi

@@ -2,10 +2,10 @@
 
 namespace cvi {
 
-class MainWindow;
+class PageHost;
 
 // Puts the Configuration and Calibration pages into the main window and wires their value boxes,
 // option dialogs and the Units dialog.
-void installParameterPages(MainWindow& main);
+void installParameterPages(PageHost& host);
 
 } // namespace cvi

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Operator.h"
+#include "WindowOperator.h"
 
 #include <QDialog>
 #include <QList>
@@ -12,7 +12,7 @@
 namespace cvi::test {
 
 // An operator who answers from a script and remembers everything he was shown.
-class ScriptedOperator : public Operator {
+class ScriptedOperator : public WindowOperator {
 public:
     struct Shown {
         QString text;

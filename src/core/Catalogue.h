@@ -54,6 +54,8 @@ struct Parameter {
     QList<Shown> shown;
     // Text for a value the list does not name; null: the list names every valid value.
     QString shownOtherwise;
+    // A value the list does not name leaves the box as it was (IM), instead of "???".
+    bool unknownKeepsBox = false;
     // Value -> text shown after a write through the option dialog, where it differs from the
     // text after a read (IM "2", the unit names).
     QList<Shown> shownAfterWrite;

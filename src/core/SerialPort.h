@@ -21,8 +21,6 @@ struct PortSettings {
 
     // The settings text the instruments' documentation uses, e.g. "9600,N,8,1".
     QString settingsText() const;
-    // Parses "9600,N,8,1"; returns false on anything malformed.
-    static bool parseSettingsText(const QString& text, PortSettings& out);
 };
 
 // Typed failures of the serial seam. The numbers are the ones the dialogs react to.

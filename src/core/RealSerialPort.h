@@ -32,6 +32,14 @@ public:
 
     // How many error reports Qt raised during this open (the storm is counted, not acted on).
     qint64 errorReports() const { return errorReports_; }
+    // Bytes written to the port object and not yet handed to the driver.
+    qint64 bytesToWrite() const { return port_.bytesToWrite(); }
+
+protected:
+    // Waits until the driver has sent every queued byte. close() calls it with the port still
+    // open: closing puts back, at once, the line settings the port had before it was opened, so
+    // bytes still queued would otherwise leave at the old rate.
+    virtual void drainOutput();
 
 private:
     void onError(QSerialPort::SerialPortError error);

@@ -8,7 +8,7 @@
 
 namespace cvi {
 
-Program::Program(const CommandLine& options, Runtime& runtime, Operator& op, const QString& programFolder,
+Program::Program(const CommandLine& options, Runtime& runtime, WindowOperator& op, const QString& programFolder,
                  const QProcessEnvironment& env) {
     state_.ProgramFolder = programFolder;
     ports_.map = options.portMap(env);
@@ -20,14 +20,14 @@ Program::Program(const CommandLine& options, Runtime& runtime, Operator& op, con
     };
     main_ = std::make_unique<MainWindow>(state_, runtime, op, ports_);
     StartupSequence::measureScreen(*main_);
-    installParameterPages(*main_);
-    installDiscovery(*main_);
+    installParameterPages(main_->host());
+    installDiscovery(main_->host());
 }
 
 Program::~Program() = default;
 
 bool Program::start(bool splash) {
-    StartupSequence startup{*main_, [this] { showStartupDialog(*main_); }, splash};
+    StartupSequence startup{*main_, [this] { showStartupDialog(main_->host()); }, splash};
     return startup.run();
 }
 

@@ -8,12 +8,11 @@
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Corvanel Interactive"));
-    QApplication::setOrganizationName(QStringLiteral("Corvanel"));
-    QApplication::setApplicationVersion(QStringLiteral("1.2"));
-
-    const cvi::CommandLine options = cvi::CommandLine::parse(QApplication::arguments().mid(1));
+    // The command line is read before any window system is needed, so --help and --version
+    // answer on a machine without a display (over SSH, on a headless bench PC).
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const cvi::CommandLine options = cvi::CommandLine::parse(arguments);
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "cvi: %s\n\n%s", qPrintable(options.error), qPrintable(cvi::CommandLine::usage()));
         return 2;
@@ -23,9 +22,14 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     if (options.version) {
-        std::puts("Corvanel Interactive 1.2");
+        std::printf("Corvanel Interactive %s\n", CVI_VERSION);
         return 0;
     }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvanel Interactive"));
+    QApplication::setOrganizationName(QStringLiteral("Corvanel"));
+    QApplication::setApplicationVersion(QStringLiteral(CVI_VERSION));
 
     cvi::QtRuntime runtime;
     cvi::QtOperator op;

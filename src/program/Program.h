@@ -18,7 +18,7 @@ class EmbeddedLoop;
 // real operator; the end-to-end tests run the very same composition with a scripted one.
 class Program {
 public:
-    Program(const CommandLine& options, Runtime& runtime, Operator& op, const QString& programFolder,
+    Program(const CommandLine& options, Runtime& runtime, WindowOperator& op, const QString& programFolder,
             const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
     ~Program();
 

@@ -13,7 +13,7 @@ QLabel* fieldCaption(const QString& text, QWidget* parent) {
     return l;
 }
 
-PageHeader PageHeader::build(MainWindow& main, QWidget* page, const Names& names, qint16& counter,
+PageHeader PageHeader::build(PageHost& main, QWidget* page, const Names& names, qint16& counter,
                              const ResponseLog::Rules& rules, QWidget* extra) {
     PageHeader h;
     h.layout = new QGridLayout;

@@ -6,6 +6,12 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(Q_OS_UNIX)
+#include <termios.h>
+#elif defined(Q_OS_WIN)
+#include <windows.h>
+#endif
+
 namespace cvi {
 
 namespace {
@@ -42,8 +48,19 @@ RealSerialPort::~RealSerialPort() {
     if (port_.isOpen()) port_.close();
 }
 
+void RealSerialPort::drainOutput() {
+    if (!port_.isOpen() || lost_) return;
+    // Everything still in the port object goes to the driver first, then the driver sends it.
+    if (port_.bytesToWrite() > 0) port_.waitForBytesWritten(1000);
+#if defined(Q_OS_UNIX)
+    ::tcdrain(static_cast<int>(port_.handle()));
+#elif defined(Q_OS_WIN)
+    ::FlushFileBuffers(port_.handle());
+#endif
+}
+
 void RealSerialPort::open(const PortSettings& settings) {
-    if (port_.isOpen()) port_.close();
+    close();
     lost_ = false;
     errorReports_ = 0;
     device_ = settings.device;
@@ -74,7 +91,9 @@ void RealSerialPort::open(const PortSettings& settings) {
 }
 
 void RealSerialPort::close() {
-    if (port_.isOpen()) port_.close();
+    if (!port_.isOpen()) return;
+    drainOutput();
+    port_.close();
 }
 
 bool RealSerialPort::isOpen() const { return port_.isOpen(); }

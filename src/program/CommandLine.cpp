@@ -56,7 +56,7 @@ PortMap CommandLine::portMap(const QProcessEnvironment& env) const {
 QString CommandLine::usage() {
     return QStringLiteral(
         "Usage: cvi [options]\n"
-        "Corvanel Interactive 1.2: configure, calibrate and read the instruments on a serial loop.\n\n"
+        "Corvanel Interactive " CVI_VERSION ": configure, calibrate and read the instruments on a serial loop.\n\n"
         "  --simulate          run on the built-in simulated loop (instruments 01, 02, 03 at 9600 baud)\n"
         "  --com N=DEVICE      use DEVICE for \"COM N\" (N = 1..4), e.g. --com 1=/dev/ttyUSB0;\n"
         "                      DEVICE \"sim\" is the built-in simulated loop\n"

@@ -12,7 +12,7 @@ class QWidget;
 
 namespace cvi {
 
-class MainWindow;
+class PageHost;
 
 // A plain caption beside a box.
 QLabel* fieldCaption(const QString& text, QWidget* parent);
@@ -29,7 +29,7 @@ struct PageHeader {
     struct Names {
         QString ids, start, command, log;
     };
-    static PageHeader build(MainWindow& main, QWidget* page, const Names& names, qint16& counter,
+    static PageHeader build(PageHost& main, QWidget* page, const Names& names, qint16& counter,
                             const ResponseLog::Rules& rules, QWidget* extra = nullptr);
 };
 

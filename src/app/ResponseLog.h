@@ -4,7 +4,7 @@
 
 namespace cvi {
 
-class MainWindow;
+class PageHost;
 
 // A page's reply log: read-only to the keyboard except for copying (Ctrl+C), a bounded number of
 // lines, and a change counter in the shared state after which every change keeps the newest
@@ -24,7 +24,7 @@ public:
     };
 
     // `counter` is the page's line counter in the shared state; every change raises it.
-    ResponseLog(MainWindow& main, const QString& name, qint16& counter, Rules rules,
+    ResponseLog(PageHost& main, const QString& name, qint16& counter, Rules rules,
                 QWidget* parent = nullptr);
 
     // Appends a reply as the instruments send it: CR dropped, LF kept.
@@ -41,13 +41,11 @@ protected:
 private:
     void changed();
 
-    MainWindow& main_;
+    PageHost& main_;
     qint16& counter_;
     Rules rules_;
     int scrolls_ = 0;
 };
 
-// Appends a reply to any response box in the same way (CR dropped, LF kept).
-void appendReply(QPlainTextEdit* box, const QString& text);
 
 } // namespace cvi

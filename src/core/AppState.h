@@ -1,5 +1,8 @@
 #pragma once
 
+#include "InstrumentRecord.h"
+#include "LinkSettings.h"
+
 #include <QString>
 
 namespace cvi {
@@ -8,11 +11,14 @@ namespace cvi {
 // the "Yes"/"No" flag texts are those the rest of the program and the instruments' manuals use.
 // Values exchanged with instruments are held as text.
 struct AppState {
-    // Link settings, detected at start-up or changed in Communication Setup.
-    QString PortName; // "COM 1".."COM 4"
-    QString BaudRate; // "300".."19200"
-    QString Parity;   // "N", "E" or "O"
-    QString DataBits; // "8" with "N", "7" with "E" or "O"
+    // Port and line settings of the loop, detected at start-up or changed in Communication
+    // Setup; one value handed to every open.
+    LinkSettings Link;
+    // The same settings as the texts the windows show.
+    QString PortName() const { return Link.port; }        // "COM 1".."COM 4"
+    QString BaudRate() const { return Link.baudText(); }   // "300".."19200", empty before detection
+    QString Parity() const { return Link.parityText(); }   // "N", "E" or "O"
+    QString DataBits() const { return Link.dataBitsText(); } // "8" with "N", "7" with "E" or "O"
 
     QString StartupFlag;     // "No" while the Startup dialog runs, "Yes" after OK or Cancel
     QString IDList;          // identifiers, two characters each, no separator: "010203"
@@ -32,6 +38,9 @@ struct AppState {
     int TemperatureFactor = 0;    // always 6 once computed
     QString CurrentSN, CurrentVR; // serial number and version of the chosen instrument
     QString DialogResult;         // "OK" when an option dialog changed its parameter
+
+    // What the pages have read of the chosen instrument; emptied whenever an ID is chosen.
+    InstrumentRecord Record;
 
     int ScreenWidthPx = 0;
     int ScreenHeightPx = 0;

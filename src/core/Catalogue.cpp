@@ -133,6 +133,7 @@ QList<Parameter> build() {
     {
         Parameter p = coded("IM", "lblIM", "Int. Mode (IM)", "frmIM",
                             {{"0", "Off"}, {"1", "On"}, {"2", "On"}}, "IM value has been changed!");
+        p.unknownKeepsBox = true;
         p.shownAfterWrite = {{"0", "Off"}, {"1", "On"}, {"2", "Paralel On"}};
         t << p;
     }

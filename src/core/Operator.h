@@ -2,12 +2,11 @@
 
 #include <QString>
 
-class QDialog;
-
 namespace cvi {
 
 // Everything that asks the operator something or tells him something in a box of its own.
-// Production shows Qt dialogs; tests script the answers and record what was shown.
+// Production shows Qt dialogs; tests script the answers and record what was shown. Nothing in
+// the core calls it: transactions return results and the windows decide what to show.
 class Operator {
 public:
     enum class Icon { None, Information, Exclamation, Critical, Question };
@@ -21,8 +20,6 @@ public:
     virtual QString saveFileName(const QString& title, const QString& filter, const QString& folder) = 0;
     // Opens the program's help in a window of its own; false when it could not be shown.
     virtual bool openHelp(const QString& indexPath) = 0;
-    // Runs one of the program's own modal dialogs and returns its result code.
-    virtual int runModal(QDialog& dialog) = 0;
 };
 
 // The program's title in message boxes that carry no title of their own.

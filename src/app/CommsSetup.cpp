@@ -4,6 +4,7 @@
 #include "Frames.h"
 #include "Guard.h"
 #include "Pointer.h"
+#include "Transactions.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -66,9 +67,10 @@ CommsSetup::CommsSetup(AppState& state, Runtime& runtime, Operator& op, std::uni
     setWindowTitle(QStringLiteral("Communication Setup"));
     if (comm1_) comm1_->setObjectName(QStringLiteral("Comm1"));
 
-    oldBaud_ = chosenBaud_ = state_.BaudRate;
-    oldParity_ = chosenParity_ = state_.Parity;
-    oldDataBits_ = chosenDataBits_ = state_.DataBits;
+    old_ = state_.Link;
+    chosenBaud_ = state_.BaudRate();
+    chosenParity_ = state_.Parity();
+    chosenDataBits_ = state_.DataBits();
 
     auto* layout = new QVBoxLayout(this);
     tabs_ = new QTabWidget(this);
@@ -184,7 +186,7 @@ void CommsSetup::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!centred_) {
         centred_ = true;
-        centreOnScreen(*this);
+        centreOnScreen(*this, state_);
     }
 }
 
@@ -240,10 +242,6 @@ double CommsSetup::commTimeoutFor(int baudRate, int instrumentCount) {
     return std::round(seconds * 100.0) / 100.0;
 }
 
-QString CommsSetup::oldSettingsText() const {
-    return oldBaud_ + QLatin1Char(',') + oldParity_ + QLatin1Char(',') + oldDataBits_ + QStringLiteral(",1");
-}
-
 void CommsSetup::closeWith(int result) {
     closed_ = true;
     QDialog::done(result);
@@ -278,18 +276,12 @@ void CommsSetup::okSettings() {
 
 void CommsSetup::runOkSettings() {
     emit leftMessageChanged(QStringLiteral("Checking Baud Lock parameter"));
-    Link& comm = *comm1_;
-
-    // Ask every instrument for its baud lock, at the settings they use now.
-    if (!comm.PortOpen()) comm.OpenPortWith(state_.PortName, oldSettingsText());
-    comm.WakeUp();
-    comm.Output(QStringLiteral("*9900BL") + CRLF);
+    // Every question goes out at the settings the instruments use now.
+    const Channel loop{*comm1_, old_, QString()};
     hourglass();
-    comm.Delay(LockSettle);
-    const QString replies = comm.InputAll();
-    comm.ClosePort();
+    const BaudLock lock = checkBaudLock(loop);
 
-    if (replies.isEmpty()) {
+    if (!lock.answered()) {
         emit leftMessageChanged(QString());
         closeWith(QDialog::Rejected);
         op_.message(QStringLiteral("There is no response !"), QStringLiteral("Warning"),
@@ -298,13 +290,7 @@ void CommsSetup::runOkSettings() {
         normalPointer();
         return;
     }
-
-    // Each answer is "*00" + ID + "BL=" + value + CR LF: the value is every 11th character from
-    // the 9th on.
-    bool locked = false;
-    for (int i = 8; i < replies.size(); i += 11)
-        if (replies.at(i) == QLatin1Char('1')) locked = true;
-    if (locked) {
+    if (lock.locked()) {
         closeWith(QDialog::Rejected);
         runtime_.pump();
         op_.message(QStringLiteral("Baud is Locked.  Can't change Baud Rate!"), QStringLiteral("Warning"),
@@ -316,20 +302,17 @@ void CommsSetup::runOkSettings() {
     }
 
     emit leftMessageChanged(QStringLiteral("Baud is unlocked!"));
-    if (!comm.PortOpen()) comm.OpenPortWith(state_.PortName, oldSettingsText());
-    comm.Output(QStringLiteral("**9900PT=") + chosenParity_ + CRLF);
-    comm.Delay(BroadcastPause);
-    comm.Output(QStringLiteral("**9900BR=") + chosenBaud_ + CRLF);
-    comm.Delay(BroadcastPause);
-    comm.ClosePort();
+    LinkSettings next = old_;
+    next.baud = chosenBaud_.trimmed().toInt();
+    next.parity = chosenParity_.isEmpty() ? char(0) : chosenParity_.at(0).toLatin1();
+    next.dataBits = chosenDataBits_.trimmed().toInt();
+    broadcastLinkSettings(loop, next);
     normalPointer();
     emit leftMessageChanged(QString());
 
     // The instruments have been told: from now on the program talks at the new settings.
-    state_.BaudRate = chosenBaud_;
-    state_.Parity = chosenParity_;
-    state_.DataBits = chosenDataBits_;
-    state_.CommTimeout = commTimeoutFor(chosenBaud_.trimmed().toInt(), state_.InstrumentCount);
+    state_.Link = next;
+    state_.CommTimeout = commTimeoutFor(next.baud, state_.InstrumentCount);
     state_.ReadTimeout = state_.CommTimeout;
     emit settingsAdopted();
     emit panelShown();

@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 #include "Link.h"
+#include "LinkSettings.h"
 #include "Operator.h"
 #include "Runtime.h"
 
@@ -100,7 +101,6 @@ private:
     void okTimeout();
     void cancelTimeout();
     void closeWith(int result);
-    QString oldSettingsText() const;
 
     AppState& state_;
     Runtime& runtime_;
@@ -108,7 +108,7 @@ private:
     std::unique_ptr<Link> comm1_;
 
     // The settings the instruments still use while the dialog runs.
-    QString oldBaud_, oldParity_, oldDataBits_;
+    LinkSettings old_;
     QString chosenBaud_, chosenParity_, chosenDataBits_;
     bool closed_ = false;
     bool centred_ = false;

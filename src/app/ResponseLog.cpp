@@ -1,6 +1,7 @@
 #include "ResponseLog.h"
 
-#include "MainWindow.h"
+#include "PageFrame.h"
+#include "PageHost.h"
 
 #include <QKeyEvent>
 #include <QScrollBar>
@@ -9,13 +10,7 @@
 
 namespace cvi {
 
-void appendReply(QPlainTextEdit* box, const QString& text) {
-    if (!box) return;
-    box->moveCursor(QTextCursor::End);
-    box->insertPlainText(QString(text).remove('\r'));
-}
-
-ResponseLog::ResponseLog(MainWindow& main, const QString& name, qint16& counter, Rules rules, QWidget* parent)
+ResponseLog::ResponseLog(PageHost& main, const QString& name, qint16& counter, Rules rules, QWidget* parent)
     : QPlainTextEdit(parent), main_(main), counter_(counter), rules_(std::move(rules)) {
     setObjectName(name);
     setReadOnly(true);

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "AppState.h"
+#include "Link.h"
+#include "Runtime.h"
+#include "Transactions.h"
+#include "WindowOperator.h"
+
+#include <QLabel>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QWidget;
+
+namespace cvi {
+
+class MainWindow;
+
+// What a page, a dialog or a live window may ask of the main window: the shared state and
+// services, the message panels, the menus, the page area, the five instrument lists, hover
+// hints, and the exchanges on the main window's own serial object. Cross-page effects travel as
+// its signals; no subsystem sees the frame itself or another page's widgets.
+class PageHost : public QObject {
+    Q_OBJECT
+public:
+    // The pages in the tab control, in order.
+    enum Page { Sampling = 0, Configuration = 1, Calibration = 2, System = 3, Atmo3 = 4, Terminal = 5 };
+
+    explicit PageHost(MainWindow& frame);
+
+    AppState& state();
+    Runtime& runtime();
+    WindowOperator& op();
+    // The main window's own serial object ("MSComm1"), shared by its pages.
+    Link& link();
+    // A serial object for another window ("Comm1").
+    std::unique_ptr<Link> makeLink();
+    // A transaction's target on the main window's serial object: the loop's settings and the
+    // chosen instrument.
+    Channel channel();
+    // The window dialogs belong to.
+    QWidget* window();
+
+    void setLeftMessage(const QString& text);
+    void setMiddleMessage(const QString& text);
+
+    // Menu items and menus by their names (mnuPrint, mnuMeasure, ...).
+    void setActionEnabled(const QString& name, bool enabled);
+    // The four menus File, Communication, Measure and Help.
+    void setMenusEnabled(bool enabled);
+    void onAction(const QString& name, std::function<void()> handler);
+
+    // The tab control with the pages.
+    void showPages(bool shown);
+    void setCurrentPage(int page);
+    void setPage(int index, QWidget* page);
+
+    // The five instrument lists, each registered by its page in its place.
+    void registerIdList(int place, QComboBox* list);
+    // Gives every other list the position of `source`; each list whose position changes runs its
+    // own selection handler.
+    void syncIdLists(QComboBox* source);
+    // Runs `handler` whenever the list's instrument is chosen (also when the entry already shown
+    // is picked again, which starts that instrument's pages afresh).
+    void onIdChosen(QComboBox* list, std::function<void()> handler);
+    // Refills the five lists from IDList and selects the first entry of each.
+    void RefreshIdLists();
+    // Empties the five lists without running their handlers.
+    void clearIdLists();
+    void focusIdList(int place);
+
+    // Hover hints in the left panel: `text` is asked on every mouse move over `widget`; a null
+    // text leaves the panel as it is.
+    void hint(QWidget* widget, std::function<QString()> text);
+    void hint(QWidget* widget, const QString& text);
+    // Moving over `widget` empties the left panel.
+    void blankHint(QWidget* widget);
+
+    // Runs one operator action that talks to the instruments on the main window's serial object.
+    // While one runs, further actions are ignored (the readers let the interface run, and a second
+    // transaction on the same port would take the first one's reply). A failing port is reported
+    // once; the port is closed, the progress panel emptied and the pointer restored. Returns false
+    // when the action failed.
+    bool runExchange(const std::function<void()>& action);
+    bool exchangeRunning() const { return exchangeRunning_; }
+
+    // The Configuration page's renumbering button; `command` is the label that shows the command.
+    void requestRenumbering(QLabel* command) { emit renumberRequested(command); }
+
+signals:
+    // The Sampling page returns to its "instrument chosen" state: options cleared, Start on,
+    // Send off, command box cleared.
+    void samplingResetRequested();
+    // Baud rate or parity of the link changed; pages showing them refresh.
+    void linkSettingsChanged();
+    // The main window's page changed (after the frame's own handling); pages show CurrentSN
+    // and CurrentVR in their instrument information boxes.
+    void pageChanged(int index);
+    // An instrument was chosen: every page empties its serial number and version boxes.
+    void informationCleared();
+    // Renumber the loop (the Configuration page's cmdAutoNumber).
+    void renumberRequested(QLabel* command);
+
+private:
+    MainWindow& frame_;
+    bool exchangeRunning_ = false;
+};
+
+} // namespace cvi
