@@ -3,7 +3,6 @@
 // (Detection and the pages against cvi-sim are the program's own end-to-end test.)
 #include "Link.h"
 #include "RealSerialPort.h"
-#include "ScriptedOperator.h"
 #include "SimProcess.h"
 
 #include <QTest>
@@ -19,14 +18,11 @@ private slots:
 namespace {
 struct Host {
     QtRuntime runtime;
-    test::ScriptedOperator op;
-    AppState state;
     PortMap map;
     std::unique_ptr<Link> link;
     explicit Host(const QString& device) {
         map.setDevice(1, device);
-        state.PortName = "COM 1";
-        link = std::make_unique<Link>(state, runtime, op, map, std::make_unique<RealSerialPort>());
+        link = std::make_unique<Link>(runtime, map, std::make_unique<RealSerialPort>());
     }
     // Everything that arrives within `seconds`.
     QString collect(double seconds) {
@@ -45,22 +41,20 @@ void TestCviSim::quietWhileClosedAndWrongBaudIsNoise() {
     SimProcess sim;
     QVERIFY(sim.start({"--baud", "9600", "--ids", "01"}));
     Host h(sim.link);
-    h.state.BaudRate = "9600";
-    h.state.Parity = "N";
-    h.state.DataBits = "8";
-    h.link->OpenPort();
+    const LinkSettings loop = LinkSettings::of("COM 1", 9600, 'N');
+    h.link->OpenPort(loop);
     h.link->Output("**0100P4\r\n"); // continuous readings
     QVERIFY(h.collect(2.0).contains("*0001 14.6"));
     h.link->ClosePort();
     QThread::msleep(1500); // readings go on while the port is closed, and are dropped
-    h.link->OpenPort();
+    h.link->OpenPort(loop);
     QCOMPARE(h.link->InBufferCount(), 0);
     h.link->Output("*9900VR\r\n"); // any command stops the readings
     h.collect(0.5);
     QVERIFY(!h.collect(1.5).contains("*0001 14.6"));
     h.link->ClosePort();
 
-    h.link->OpenPortWith("COM 1", "19200,N,8,1");
+    h.link->OpenPort(LinkSettings::of("COM 1", 19200, 'N'));
     h.link->Output("**0100SN\r\n");
     const QString noise = h.collect(0.5);
     h.link->ClosePort();

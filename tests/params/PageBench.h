@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConfigurationPage.h"
 #include "EditFlow.h"
 #include "Frames.h"
 #include "MainWindow.h"
@@ -46,9 +47,9 @@ struct PageBench : SimBench {
             };
         }
         main = std::make_unique<MainWindow>(state, runtime, op, ports);
-        installParameterPages(*main);
+        installParameterPages(main->host());
         if (line == Line::Script) { // the main window's port object is made at its first open
-            main->link().OpenPort();
+            main->link().OpenPort(state.Link);
             main->link().ClosePort();
         }
         main->RefreshIdLists();
@@ -96,9 +97,19 @@ struct PageBench : SimBench {
         }
         return wrong.join(", ");
     }
+    PageHost& host() { return main->host(); }
+    // The Configuration page's controls, as its value boxes' dialogs get them.
+    PageContext configuration() const {
+        return static_cast<ConfigurationPage*>(main->page(MainWindow::PageConfiguration))->context();
+    }
+    // Value boxes show these texts (and the instrument record holds them, as after a read).
     void setTexts(const QStringList& pairs) {
-        for (const QString& pair : pairs)
-            w<QLabel>(pair.section('=', 0, 0))->setText(pair.section('=', 1));
+        for (const QString& pair : pairs) {
+            if (auto* box = qobject_cast<ValueBox*>(w<QLabel>(pair.section('=', 0, 0))))
+                box->show(pair.section('=', 1));
+            else
+                w<QLabel>(pair.section('=', 0, 0))->setText(pair.section('=', 1));
+        }
     }
     bool shown(const QString& name) const { return !w<QWidget>(name)->isHidden(); }
     // One character per box, "1" shown and "0" hidden; setShown switches them that way.

@@ -93,7 +93,8 @@ private slots:
                                    {"UN 7", "UN=7", "lblUnit=mm Hg or torr"},
                                    {"BL other than 0", "BL=5", "lblBL=Locked"},
                                    {"IM 2 reads as On", "IM=2", "lblIM=On"},
-                                   {"IM unknown", "IM=7", "lblIM=???"},
+                                   {"IM unknown leaves the box", "IM=7", "lblIM="},
+                                   {"MD unknown leaves the mode boxes", "MD=7", "lblRS232="},
                                    {"IC 2", "IC=2", "lblIC=Ground enable"},
                                    {"ZS 2", "ZS=2", "lblZS=On"},
                                    {"MD 2", "MD=2", "lblRS232=On"},
@@ -166,6 +167,24 @@ private slots:
         QCOMPARE(b.op.messages.size(), 2);
     }
 
+    // The adapter is pulled while Start reads: one message ends the whole routine, and the next
+    // Start says once that the port is missing.
+    void lostPortEndsStartWithOneMessage() {
+        PageBench b;
+        b.choose("cboConfiguration", 0);
+        b.clock.at(b.clock.now() + 0.3, [&b] { b.loop->loseDevice(); });
+        b.press("cmdConfigurationStart");
+        QCOMPARE(b.op.messageTexts(), QStringList{"The serial port sim has been lost (the adapter was unplugged or "
+                                                  "the line closed). Check the connection, then run Startup again."});
+        QCOMPARE(b.op.messages[0].title, QStringLiteral("Error"));
+        QVERIFY(b.enabled("cmdConfigurationStart"));
+        QVERIFY(!b.main->link().PortOpen());
+        QVERIFY(!pointerIsBusy());
+        b.press("cmdConfigurationStart");
+        QCOMPARE(b.op.messageTexts().mid(1), QStringList{"sim does not exist."});
+        QVERIFY(b.enabled("cmdConfigurationStart"));
+    }
+
     void updateReadsTaring_data() {
         table({"zs", "shown", "reads"}, {{"off", "0", "Off", "ZS"},
                                          {"on", "2", "On", "ZS|ZV"},
@@ -204,7 +223,7 @@ private slots:
         QVERIFY(b.enabled("cmdConfigurationStart") && b.enabled("cmdCalibrationStart"));
         QCOMPARE(b.mismatches({"lblserialNum=", "lblPR=", "lblBL=", "lblIntegrationTime=", "lblDisplay=",
                                "lblSN=", "lblVer=", "lblPA=", "lblC1=", "lblY3=", "lblCommand=", "lblCmd=",
-                               "lblBaudRate=9600", // the link's, not the instrument's
+                               "lblBaudRate=", "lblParity=", // until Start shows the link's again
                                "PnlLeftMessage=Please push the Start button"}),
                  QString());
         QVERIFY(b.log().isEmpty() && b.log("txtCalResponse").isEmpty());
@@ -304,12 +323,11 @@ private slots:
         b.setTexts({"lblC1=12"});
         QCOMPARE(b.hover("lblC1"), change);
 
-        QSignalSpy renumber(b.main.get(), &MainWindow::renumberRequested);
+        QSignalSpy renumber(&b.host(), &PageHost::renumberRequested);
         b.press("cmdAutoNumber");
         QCOMPARE(renumber.count(), 1);
-        b.state.BaudRate = "2400";
-        b.state.Parity = "E";
-        emit b.main->linkSettingsChanged();
+        b.state.Link = LinkSettings::of("COM 1", 2400, 'E');
+        emit b.host().linkSettingsChanged();
         QCOMPARE(b.mismatches({"lblBaudRate=2400", "lblParity=E"}), QString());
     }
 };

@@ -11,21 +11,22 @@ using namespace cvi::test;
 namespace {
 // The Atmo3 page as it plugs into the edit flow: its Start button (read), command label and
 // response box, and value boxes named after their parameters, all showing `caption`.
-PageContext standInPage(MainWindow& main, const QStringList& boxes, const QString& caption) {
+PageContext standInPage(PageHost& host, const QStringList& boxes, const QString& caption) {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
-    PageContext context{new QPushButton(page), new QLabel(page), new QPlainTextEdit(page)};
+    PageContext context{new QPushButton(page), new QLabel(page), new QPlainTextEdit(page),
+                        [page](const QString& name) { return page->findChild<QLabel*>(name); }};
     context.start->setObjectName("cmdAnalogSend");
     context.start->setEnabled(false);
     context.command->setObjectName("PnlCmdBox");
     context.response->setObjectName("txtAnalogResponse");
     for (const QString& name : boxes) {
-        auto* box = new ValueBox(name, page);
-        box->setText(caption);
+        auto* box = new ValueBox(name, host.state().Record, page);
+        box->show(caption);
         layout->addWidget(box);
-        attachValueBox(main, context, box);
+        attachValueBox(host, context, box);
     }
-    main.setPage(MainWindow::PageAtmo3, page);
+    host.setPage(PageHost::Atmo3, page);
     return context;
 }
 } // namespace
@@ -56,7 +57,7 @@ private slots:
         QFETCH(QString, started);
         PageBench b;
         int opened = 0;
-        setDialogOpener([&](MainWindow&, const QString&) { return ++opened > 0; });
+        setDialogOpener([&](PageHost&, const PageContext&, const QString&) { return ++opened > 0; });
         b.choose("cboConfiguration", 0);
         if (started == "1") {
             b.startConfiguration();
@@ -143,7 +144,7 @@ private slots:
     void resolutionPrompt() {
         PageBench b;
         b.startConfiguration();
-        QSignalSpy reset(b.main.get(), &MainWindow::samplingResetRequested);
+        QSignalSpy reset(&b.host(), &PageHost::samplingResetRequested);
         for (const char* answer : {"0", "16384", "abc", "0.5", "16383"})
             b.op.answers.enqueue(answer);
         b.click("lblPR");
@@ -197,7 +198,7 @@ private slots:
         QFETCH(QString, replies);
         for (const QString& r : items(replies))
             b.script.insert(r.section('>', 0, 0), r.section('>', 1).toLatin1() + "\r\n");
-        QSignalSpy reset(b.main.get(), &MainWindow::samplingResetRequested);
+        QSignalSpy reset(&b.host(), &PageHost::samplingResetRequested);
         QFETCH(QString, answer);
         b.edit(box, answer);
         QFETCH(QString, shown);
@@ -213,7 +214,7 @@ private slots:
     void humidityCoefficientOnTheAtmo3Page() {
         PageBench b;
         b.choose("cboConfiguration", 2); // the Atmo 3 system
-        const PageContext page = standInPage(*b.main, {"lblH1", "lblK1"}, "RHT-2");
+        const PageContext page = standInPage(b.host(), {"lblH1", "lblK1"}, "RHT-2");
         b.wire().clear();
 
         b.edit("lblH1", "XYZ");
@@ -277,12 +278,10 @@ private slots:
         b.main->setMiddleMessage("old");
         b.state.DialogResult = "OK";
         QStringList opened;
-        setDialogOpener([&](MainWindow& main, const QString& box) {
-            auto* label = main.findChild<QLabel*>("lblCommand");
-            opened << box + "|" + label->text() + "|" + main.middleMessage()->text() + "|" +
-                          main.state().DialogResult;
-            if (!result.isEmpty()) main.state().DialogResult = result;
-            label->setText(command);
+        setDialogOpener([&](PageHost& host, const PageContext& page, const QString& box) {
+            opened << box + "|" + page.command->text() + "|" + b.middle() + "|" + host.state().DialogResult;
+            if (!result.isEmpty()) host.state().DialogResult = result;
+            page.showCommand(command);
             return true;
         });
         b.click(box);

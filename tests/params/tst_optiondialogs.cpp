@@ -102,7 +102,7 @@ private slots:
             d.findChild<QPushButton*>(selected.isEmpty() ? "CmdOK" : "CmdCancel")->click();
             return 0;
         });
-        QVERIFY(openOptionDialog(*b.main, box));
+        QVERIFY(openOptionDialog(b.host(), b.configuration(), box));
         QTEST(b.op.dialogsRun.join(','), "dialog");
         QTEST(title, "caption");
         QCOMPARE(checked, selected);
@@ -241,7 +241,7 @@ private slots:
             d.findChild<QPushButton*>(press)->click();
             return 1;
         });
-        QVERIFY(openOptionDialog(*b.main, "lblRS232"));
+        QVERIFY(openOptionDialog(b.host(), b.configuration(), "lblRS232"));
         QCOMPARE(b.op.dialogsRun, QStringList{"frmMD"});
         QCOMPARE(atLoad, page + (before[1] == "On" ? "|W" : "|"));
         QTEST(afterClicks, "dialog");
@@ -280,7 +280,7 @@ private slots:
                     "lblLH=" + items(limits)[1], "lblOverpressure=35.0000", "lblZV=0.0000", "lblPA=0.0000"});
         b.breakLoop(fault);
         b.answerDialog(button);
-        QVERIFY(openOptionDialog(*b.main, "lblUnit"));
+        QVERIFY(openOptionDialog(b.host(), b.configuration(), "lblUnit"));
 
         sim::Instrument& inst = b.inst(id);
         const QString p = "**" + id + "00";
@@ -313,10 +313,10 @@ private slots:
     void busyPortIsReported() {
         PageBench b;
         b.choose("cboConfiguration", 0);
-        b.main->link().OpenPort(); // another window holds the loop
+        b.main->link().OpenPort(b.state.Link); // another window holds the loop
         b.setTexts({"lblDD=Short"});
         b.answerDialog("OptDD1");
-        QVERIFY(openOptionDialog(*b.main, "lblDD"));
+        QVERIFY(openOptionDialog(b.host(), b.configuration(), "lblDD"));
         QCOMPARE(b.op.messages.size(), 1);
         QCOMPARE(b.op.messages[0].title, QStringLiteral("Communication Error"));
         QVERIFY(b.lines().isEmpty());
