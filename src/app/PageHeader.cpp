@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 
@@ -11,6 +12,16 @@ QLabel* fieldCaption(const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     l->setTextFormat(Qt::PlainText);
     return l;
+}
+
+QGroupBox* boxFrame(const QString& name, const QString& title, QWidget* parent) {
+    auto* f = new QGroupBox(title, parent);
+    f->setObjectName(name);
+    auto* grid = new QGridLayout(f);
+    grid->setContentsMargins(6, 4, 6, 4);
+    grid->setVerticalSpacing(3);
+    grid->setAlignment(Qt::AlignTop);
+    return f;
 }
 
 PageHeader PageHeader::build(PageHost& main, QWidget* page, const Names& names, qint16& counter,

@@ -6,6 +6,7 @@
 
 class QComboBox;
 class QGridLayout;
+class QGroupBox;
 class QLabel;
 class QPushButton;
 class QWidget;
@@ -16,6 +17,8 @@ class PageHost;
 
 // A plain caption beside a box.
 QLabel* fieldCaption(const QString& text, QWidget* parent);
+// A titled frame of a page with a grid of caption and box rows, aligned to the top.
+QGroupBox* boxFrame(const QString& name, const QString& title, QWidget* parent);
 
 // The row every parameter page begins with: the "Instrument ID" list and its Start button, the
 // "Command" label, an optional extra button, and the "Response" log.

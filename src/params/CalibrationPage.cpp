@@ -49,21 +49,13 @@ void CalibrationPage::build() {
     log_ = header.log;
 
     auto makeFrame = [this](const char* name, const char* title) {
-        auto* f = new QGroupBox(QString::fromLatin1(title), this);
-        f->setObjectName(QString::fromLatin1(name));
-        auto* grid = new QGridLayout(f);
-        grid->setContentsMargins(6, 4, 6, 4);
-        grid->setVerticalSpacing(3);
-        grid->setAlignment(Qt::AlignTop);
+        QGroupBox* f = boxFrame(QString::fromLatin1(name), QString::fromLatin1(title), this);
         main_.blankHint(f);
         return f;
     };
     auto addBox = [this](QGroupBox* f, const QString& name, const QString& text) {
-        auto* grid = static_cast<QGridLayout*>(f->layout());
-        const int row = grid->count() / 2; // a caption and a box per row
-        auto* b = new ValueBox(name, main_.state().Record, f);
-        grid->addWidget(fieldCaption(text, f), row, 0);
-        grid->addWidget(b, row, 1);
+        const int row = f->layout()->count() / 2; // a caption and a box per row
+        ValueBox* b = addValueBox(f, name, text, main_.state().Record, row);
         boxes_ << b;
         return b;
     };

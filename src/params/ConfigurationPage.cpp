@@ -19,13 +19,7 @@ using namespace catalogue;
 
 namespace {
 QGroupBox* frame(const char* name, const QString& title, QWidget* parent) {
-    auto* f = new QGroupBox(title, parent);
-    f->setObjectName(QString::fromLatin1(name));
-    auto* grid = new QGridLayout(f);
-    grid->setContentsMargins(6, 4, 6, 4);
-    grid->setVerticalSpacing(3);
-    grid->setAlignment(Qt::AlignTop);
-    return f;
+    return boxFrame(QString::fromLatin1(name), title, parent);
 }
 
 QString captionOf(const char* mnemonic) {
@@ -49,10 +43,7 @@ PageContext ConfigurationPage::context() const {
 
 ValueBox* ConfigurationPage::addBox(QGroupBox* f, const char* name, const QString& text, int row,
                                     int column) {
-    auto* grid = static_cast<QGridLayout*>(f->layout());
-    auto* b = new ValueBox(QString::fromLatin1(name), main_.state().Record, f);
-    if (!text.isNull()) grid->addWidget(fieldCaption(text, f), row, column);
-    grid->addWidget(b, row, column + 1);
+    ValueBox* b = addValueBox(f, QString::fromLatin1(name), text, main_.state().Record, row, column);
     boxes_ << b;
     return b;
 }

@@ -2,9 +2,11 @@
 
 #include "Frames.h"
 #include "OptionDialogs.h"
+#include "PageHeader.h"
 #include "PageHost.h"
 #include "Pointer.h"
 
+#include <QGridLayout>
 #include <QMouseEvent>
 
 #include <cmath>
@@ -48,6 +50,15 @@ void ValueBox::mouseReleaseEvent(QMouseEvent* event) {
     pressed_ = false;
     event->accept();
     if (click) emit clicked();
+}
+
+ValueBox* addValueBox(QGroupBox* frame, const QString& name, const QString& caption, InstrumentRecord& record,
+                      int row, int column) {
+    auto* grid = static_cast<QGridLayout*>(frame->layout());
+    auto* box = new ValueBox(name, record, frame);
+    if (!caption.isNull()) grid->addWidget(fieldCaption(caption, frame), row, column);
+    grid->addWidget(box, row, column + 1);
+    return box;
 }
 
 ValueBox* valueBox(const PageContext& page, const QString& name) {

@@ -6,6 +6,7 @@
 #include "Transactions.h"
 
 #include <QAbstractButton>
+#include <QGroupBox>
 #include <QLabel>
 
 #include <functional>
@@ -41,6 +42,11 @@ private:
     InstrumentRecord& record_;
     bool pressed_ = false;
 };
+
+// Adds a value box to a frame made by boxFrame: its caption (none for a null text) in `column`,
+// the box beside it.
+ValueBox* addValueBox(QGroupBox* frame, const QString& name, const QString& caption, InstrumentRecord& record,
+                      int row, int column = 0);
 
 // A page's value box by name, or null.
 ValueBox* valueBox(const PageContext& page, const QString& name);
