@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Operator.h"
+#include "WindowOperator.h"
 
 #include <QString>
 
@@ -9,7 +9,7 @@
 namespace cvi::bench {
 
 // The benchmarks run unattended: every message goes to stderr, every question is cancelled.
-class QuietOperator : public Operator {
+class QuietOperator : public WindowOperator {
 public:
     void message(const QString& text, const QString&, Icon) override {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));

@@ -62,10 +62,11 @@ int main(int argc, char* argv[]) {
             baud = dialog.findChild<QLabel*>("PnlBaudRate")->text();
             return int(QDialog::Rejected);
         });
-        showStartupDialog(program.main());
-        std::printf("detection %d: found %s baud in %.3f s (prescribed waits and wire time %.3f s, ratio %.3f), cpu %.3f s = "
-                    "%.2f%% of one core\n",
-                    r + 1, qPrintable(baud), wall, prescribed, wall / prescribed, cpu, 100.0 * cpu / wall);
+        showStartupDialog(program.main().host());
+        std::printf(
+            "detection %d: found %s baud in %.3f s (prescribed waits and wire time %.3f s, ratio %.3f), "
+            "cpu %.3f s = %.2f%% of one core\n",
+            r + 1, qPrintable(baud), wall, prescribed, wall / prescribed, cpu, 100.0 * cpu / wall);
     }
     return 0;
 }

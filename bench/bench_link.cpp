@@ -1,7 +1,6 @@
 // Two figures of the real serial path on a pseudo-terminal:
 //  1. processor time while a reader waits for a silent instrument (share of one core);
 //  2. latency from the last byte of a reply reaching the port to the reader returning.
-#include "BenchSupport.h"
 #include "Link.h"
 #include "PtyPair.h"
 #include "RealSerialPort.h"
@@ -35,30 +34,22 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     QtRuntime runtime;
-    bench::QuietOperator op;
-    AppState state;
-    state.PortName = "COM 1";
-    state.BaudRate = "9600";
-    state.Parity = "N";
-    state.DataBits = "8";
     PortMap map;
     map.setDevice(1, pty.slavePath);
-    Link link(state, runtime, op, map, std::make_unique<RealSerialPort>());
-    link.OpenPort();
+    Link link(runtime, map, std::make_unique<RealSerialPort>());
+    link.OpenPort(LinkSettings::of(QStringLiteral("COM 1"), 9600, 'N'));
     pty.dropOwnSlave();
 
     // 1. A silent instrument: one read that times out.
-    state.ReadTimeout = waitSeconds;
     const double cpu0 = processCpuSeconds();
     const double w0 = wallNow();
-    const bool none = !link.ReadInput().has_value();
+    const bool none = !link.ReadInput(waitSeconds).has_value();
     const double wall = wallNow() - w0;
     const double cpu = processCpuSeconds() - cpu0;
     std::printf("silent wait: %.2f s wall, %.4f s cpu, %.2f%% of one core (timed out: %s)\n", wall, cpu,
                 100.0 * cpu / wall, none ? "yes" : "no");
 
     // 2. Replies written by the far end from another thread; the reader notes when it returns.
-    state.ReadTimeout = 2.0;
     std::vector<double> latencies;
     std::atomic<double> lastByteAt{0};
     for (int i = 0; i < rounds; ++i) {
@@ -69,7 +60,7 @@ int main(int argc, char* argv[]) {
             lastByteAt = wallNow();
             pty.send("\n");
         });
-        const auto line = link.ReadInput();
+        const auto line = link.ReadInput(2.0);
         const double returned = wallNow();
         far.join();
         if (!line || *line != QStringLiteral("*0001PR=238\r\n")) {

@@ -50,10 +50,7 @@ int main(int argc, char* argv[]) {
     QtRuntime runtime;
     bench::QuietOperator op;
     AppState state;
-    state.PortName = "COM 1";
-    state.BaudRate = "9600";
-    state.Parity = "N";
-    state.DataBits = "8";
+    state.Link = LinkSettings::of(QStringLiteral("COM 1"), 9600, 'N');
     state.CommTimeout = 0.36;
     state.ReadTimeout = 2.36;
     state.IDList = "010203";
@@ -62,7 +59,7 @@ int main(int argc, char* argv[]) {
     ports.map.setDevice(1, link);
     ports.maker = [](const QString&) { return std::make_unique<CountingPort>(); };
     MainWindow main(state, runtime, op, ports);
-    installParameterPages(main);
+    installParameterPages(main.host());
     main.RefreshIdLists();
     auto* list = main.findChild<QComboBox*>("cboConfiguration");
     auto* start = main.findChild<QPushButton*>("cmdConfigurationStart");
@@ -81,10 +78,13 @@ int main(int argc, char* argv[]) {
         const double ratio = wall / budget;
         worst = std::max(worst, ratio);
         total += ratio;
-        std::printf("Start on %s: %.3f s wall, %ld bytes out, %ld in, wire %.3f s + pause 0.010 s, ratio %.3f\n",
-                    qPrintable(list->currentText()), wall, CountingPort::written, CountingPort::received, wire, ratio);
+        std::printf(
+            "Start on %s: %.3f s wall, %ld bytes out, %ld in, wire %.3f s + pause 0.010 s, ratio %.3f\n",
+            qPrintable(list->currentText()), wall, CountingPort::written, CountingPort::received, wire,
+            ratio);
     }
-    std::printf("Configuration Start through cvi-sim at 9600: mean ratio %.3f, worst %.3f (target at most 1.25)\n",
-                total / rounds, worst);
+    std::printf(
+        "Configuration Start through cvi-sim at 9600: mean ratio %.3f, worst %.3f (target at most 1.25)\n",
+        total / rounds, worst);
     return 0;
 }

@@ -3,7 +3,6 @@
 //     clock, against the wire time of the bytes the computer sends and receives;
 //  2. cvi-sim serving continuous output at 19200 baud to the real serial port for a while
 //     (default 600 s): throughput against the line's capacity, and nothing lost or garbled.
-#include "BenchSupport.h"
 #include "Link.h"
 #include "Loop.h"
 #include "RealSerialPort.h"
@@ -28,7 +27,8 @@ void broadcastOnNinetyEight() {
     const QByteArray command("**9900VR\r\n");
     const double start = clock.now();
     port.write(command);
-    while (!clock.idle()) clock.advanceTo(*clock.nextDue());
+    while (!clock.idle())
+        clock.advanceTo(*clock.nextDue());
     const QByteArray got = loop.wire().received();
     const double took = loop.wire().events().last().time - start;
     const double wire = (command.size() + got.size()) * 10.0 / 19200.0;
@@ -40,7 +40,8 @@ void broadcastOnNinetyEight() {
 void continuousThroughCviSim(double seconds) {
     QByteArray json = "{\"baud\":19200,\"parity\":\"N\",\"instruments\":[";
     for (int i = 1; i <= 20; ++i) {
-        json += QStringLiteral("%1{\"id\":\"%2\",\"streamingFromStart\":true,\"params\":{\"PR\":\"1\",\"TR\":\"4\"}}")
+        json += QStringLiteral(
+                    "%1{\"id\":\"%2\",\"streamingFromStart\":true,\"params\":{\"PR\":\"1\",\"TR\":\"4\"}}")
                     .arg(i > 1 ? "," : "")
                     .arg(i, 2, 10, QLatin1Char('0'))
                     .toLatin1();
@@ -54,24 +55,18 @@ void continuousThroughCviSim(double seconds) {
     const QString link = cviSim.link;
 
     QtRuntime runtime;
-    bench::QuietOperator op;
-    AppState state;
-    state.PortName = "COM 1";
-    state.BaudRate = "19200";
-    state.Parity = "N";
-    state.DataBits = "8";
-    state.ReadTimeout = 2;
+    constexpr double timeout = 2.0;
     PortMap map;
     map.setDevice(1, link);
-    Link reader(state, runtime, op, map, std::make_unique<RealSerialPort>());
-    reader.OpenPort();
+    Link reader(runtime, map, std::make_unique<RealSerialPort>());
+    reader.OpenPort(LinkSettings::of(QStringLiteral("COM 1"), 19200, 'N'));
     reader.SetInBufferSize(65536);
     long lines = 0, bad = 0, bytes = 0, overflows = 0;
     const double start = runtime.now();
-    reader.ReadContinuous(); // the first, possibly partial, line
+    reader.ReadContinuous(timeout); // the first, possibly partial, line
     const double measured = runtime.now();
     while (runtime.now() - start < seconds) {
-        const QString line = reader.ReadContinuous();
+        const QString line = reader.ReadContinuous(timeout);
         if (line == QStringLiteral("Overflow")) {
             ++overflows;
             reader.InputAll();
@@ -81,8 +76,8 @@ void continuousThroughCviSim(double seconds) {
         bytes += line.size();
         ++lines;
         // "*00nn" + blank + digits "." digits + CR LF
-        const bool ok = line.size() >= 10 && line.startsWith("*00") && line.endsWith("\r\n") && line[5] == ' ' &&
-                        line.contains('.');
+        const bool ok = line.size() >= 10 && line.startsWith("*00") && line.endsWith("\r\n") &&
+                        line[5] == ' ' && line.contains('.');
         if (!ok) ++bad;
     }
     const double elapsed = runtime.now() - measured;
@@ -93,8 +88,8 @@ void continuousThroughCviSim(double seconds) {
     const double capacity = 19200.0 / 10.0;
     std::printf("cvi-sim continuous output at 19200 for %.0f s: %ld lines, %ld bytes, %.1f bytes/s "
                 "(line capacity %.0f, %.1f%%), %ld malformed, %ld overflows\n%s",
-                elapsed, lines, bytes, bytes / elapsed, capacity, 100.0 * bytes / elapsed / capacity, bad, overflows,
-                out.constData());
+                elapsed, lines, bytes, bytes / elapsed, capacity, 100.0 * bytes / elapsed / capacity, bad,
+                overflows, out.constData());
 }
 } // namespace
 

@@ -2,9 +2,9 @@
 // may crash, hang past its time-out, or collect more than a bounded line.
 #include "Frames.h"
 #include "Link.h"
-#include "ScriptedOperator.h"
 #include "ScriptedPort.h"
 #include "SimRuntime.h"
+#include "Transactions.h"
 
 #include <QCoreApplication>
 
@@ -38,47 +38,51 @@ static void fuzzOne(const std::uint8_t* data, size_t size) {
     const double spacing = (data[0] >> 3) * 0.0005;
     sim::VirtualClock clock;
     sim::SimRuntime runtime(clock);
-    test::ScriptedOperator op;
-    AppState state;
-    state.PortName = "COM 1";
-    state.BaudRate = "9600";
-    state.Parity = "N";
-    state.DataBits = "8";
-    state.ReadTimeout = 0.5;
     PortMap map;
     auto owned = std::make_unique<test::ScriptedPort>(clock);
     test::ScriptedPort* port = owned.get();
-    Link link(state, runtime, op, map, std::move(owned));
-    link.OpenPort();
+    Link link(runtime, map, std::move(owned));
+    const LinkSettings settings = LinkSettings::of(QStringLiteral("COM 1"), 9600, 'N');
+    link.OpenPort(settings);
     port->arrive(0.0, bytes.mid(1), spacing);
     if (reader == 4) port->loseAt(0.3);
 
-    const double limit = 0.5 + (bytes.size() + 1) * (spacing + 0.001) + 5.0;
-    switch (reader) {
-    case 0:
-    case 4: {
-        const auto line = link.ReadInput();
-        check(!line || line->size() <= Link::MaxLine + 1, "ReadInput line too long");
-        break;
-    }
-    case 1:
-        check(link.ReadContinuous().size() <= Link::MaxLine + 1, "ReadContinuous line too long");
-        break;
-    case 2: {
-        const auto line = link.ReadTerminalInput();
-        check(!line || line->size() <= Link::MaxLine, "ReadTerminalInput line too long");
-        break;
-    }
-    case 3:
-        check(link.ReadReply().size() <= Link::MaxLine, "ReadReply line too long");
-        break;
+    constexpr double timeout = 0.5;
+    const double limit = timeout + (bytes.size() + 1) * (spacing + 0.001) + 5.0;
+    try {
+        switch (reader) {
+        case 0:
+        case 4: {
+            const auto line = link.ReadInput(timeout);
+            check(!line || line->size() <= Link::MaxLine + 1, "ReadInput line too long");
+            break;
+        }
+        case 1:
+            check(link.ReadContinuous(timeout).size() <= Link::MaxLine + 1, "ReadContinuous line too long");
+            break;
+        case 2: {
+            const auto line = link.ReadTerminalInput(timeout);
+            check(!line || line->size() <= Link::MaxLine, "ReadTerminalInput line too long");
+            break;
+        }
+        case 3:
+            check(link.ReadReply(timeout).size() <= Link::MaxLine, "ReadReply line too long");
+            break;
+        }
+    } catch (const PortError& e) {
+        // Only the device that vanished may end a read with an error, and it leaves the port closed.
+        check(reader == 4 && e.kind() == PortError::Kind::DeviceLost, "reader failed without a lost device");
+        check(!link.PortOpen(), "lost device left the port open");
     }
     check(clock.now() <= limit, "reader waited past its bound");
     if (reader != 4 && port->isOpen()) {
         link.ClosePort();
-        const QString v = link.CollectBroadcastReplies("*9900EW*9900BL=1", [](const QString&) {});
-        check(v.size() <= 1, "broadcast value longer than one character");
-        check(clock.now() <= limit + 3.0 + bytes.size() * (spacing + 0.001) + 2.0, "broadcast collection unbounded");
+        const BroadcastReplies r =
+            collectBroadcastReplies(Channel{link, settings, QString()}, QStringLiteral("*9900EW*9900BL=1"));
+        check(r.value().size() <= 1, "broadcast value longer than one character");
+        check(clock.now() <= limit + 3.0 + bytes.size() * (spacing + 0.001) + 2.0,
+              "broadcast collection unbounded");
+        check(!link.PortOpen(), "broadcast collection left the port open");
     }
 }
 
@@ -101,7 +105,8 @@ int main(int argc, char* argv[]) {
         std::vector<std::uint8_t> input(1 + rng() % 300);
         for (auto& b : input) {
             // Half the bytes from the reply alphabet, half anything.
-            b = (rng() % 2) ? static_cast<std::uint8_t>(alphabet[rng() % 24]) : static_cast<std::uint8_t>(rng());
+            b = (rng() % 2) ? static_cast<std::uint8_t>(alphabet[rng() % 24])
+                            : static_cast<std::uint8_t>(rng());
         }
         fuzzOne(input.data(), input.size());
     }

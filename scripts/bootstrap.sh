@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libqt6opengl6-dev libgl-dev qt6-serialport-dev qt6-charts-dev
   libqt6sql6-sqlite qt6-qpa-plugins
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   xvfb xauth xdotool imagemagick x11-apps sqlite3 poppler-utils
 )
 

@@ -39,7 +39,9 @@ QString fixed(double v, int decimals) {
     return QString::number(v, 'f', std::clamp(decimals, 0, 8));
 }
 
-QString general(double v) { return QString::number(v, 'g', 8); }
+QString general(double v) {
+    return QString::number(v, 'g', 8);
+}
 
 bool isBaud(int b) {
     return b == 150 || b == 300 || b == 600 || b == 1200 || b == 2400 || b == 4800 || b == 9600 || b == 19200;
@@ -49,15 +51,16 @@ bool isBaud(int b) {
 Instrument::Instrument(Loop& loop, int index, const InstrumentConfig& config)
     : loop_(loop), index_(index), config_(config), id_(config.id),
       parity_(config.parity ? config.parity : loop.config().parity),
-      baud_(config.baud ? config.baud : loop.config().baud), junkSeed_(0x9E3779B9u + static_cast<unsigned>(index)) {
+      baud_(config.baud ? config.baud : loop.config().baud),
+      junkSeed_(0x9E3779B9u + static_cast<unsigned>(index)) {
     // The factory calibration: the sensor's periods follow from the pressure and temperature it
     // is exposed to through these coefficients, and the instrument turns the periods back into
     // readings with whatever coefficients it holds now.
-    factory_ = {{"U0", 5.8},  {"Y1", -3900.0}, {"Y2", -10000.0}, {"Y3", 0.0},   {"C1", 120.0}, {"C2", 1.5},
-                {"C3", -20.0}, {"D1", 0.03},   {"D2", 0.0},      {"T1", 30.1},  {"T2", 0.6},   {"T3", 30.0},
-                {"T4", 0.0},  {"T5", 0.0},     {"E1", -40.0},    {"F1", 30.0},  {"G1", 0.5},   {"K1", 0.0},
-                {"M1", 0.0001}, {"Z1", 30000.0}, {"E2", 0.0},    {"F2", 25.0},  {"G2", 0.3},   {"H2", 0.0},
-                {"K2", 0.0},  {"M2", 0.0001},  {"Z2", 20000.0}};
+    factory_ = {{"U0", 5.8},    {"Y1", -3900.0}, {"Y2", -10000.0}, {"Y3", 0.0},  {"C1", 120.0}, {"C2", 1.5},
+                {"C3", -20.0},  {"D1", 0.03},    {"D2", 0.0},      {"T1", 30.1}, {"T2", 0.6},   {"T3", 30.0},
+                {"T4", 0.0},    {"T5", 0.0},     {"E1", -40.0},    {"F1", 30.0}, {"G1", 0.5},   {"K1", 0.0},
+                {"M1", 0.0001}, {"Z1", 30000.0}, {"E2", 0.0},      {"F2", 25.0}, {"G2", 0.3},   {"H2", 0.0},
+                {"K2", 0.0},    {"M2", 0.0001},  {"Z2", 20000.0}};
 
     params_ = {{"SN", config.serial},
                {"VR", config.version},
@@ -94,7 +97,8 @@ Instrument::Instrument(Loop& loop, int index, const InstrumentConfig& config)
             params_.insert(c, general(factory_.value(c)));
         params_.insert("H1", "RHT-2");
     }
-    for (auto it = config.params.begin(); it != config.params.end(); ++it) params_.insert(it.key(), it.value());
+    for (auto it = config.params.begin(); it != config.params.end(); ++it)
+        params_.insert(it.key(), it.value());
     if (streaming()) scheduleStream(loop_.scheduler().now() + 0.5);
 }
 
@@ -106,7 +110,9 @@ void Instrument::setParam(const QString& mnemonic, const QString& value) {
     }
 }
 
-unsigned char Instrument::image(unsigned char c) const { return Loop::encode(c, parity_, parity_ == 'N' ? 8 : 7); }
+unsigned char Instrument::image(unsigned char c) const {
+    return Loop::encode(c, parity_, parity_ == 'N' ? 8 : 7);
+}
 
 QByteArray Instrument::passOn(const QByteArray& images) const {
     if (loop_.config().transparentRepeat) return images;
@@ -209,7 +215,8 @@ void Instrument::send(const QString& text, double t, bool later) {
         junkSeed_ = s;
     } else {
         const QByteArray bytes = finish(text).toLatin1();
-        for (char b : bytes) images.append(static_cast<char>(image(static_cast<unsigned char>(b))));
+        for (char b : bytes)
+            images.append(static_cast<char>(image(static_cast<unsigned char>(b))));
     }
     const double delay = loop_.config().answerDelay + config_.faults.slowSeconds;
     if (later || delay > 0)
@@ -221,7 +228,8 @@ void Instrument::send(const QString& text, double t, bool later) {
 void Instrument::lineForMe(const QByteArray& line, double t) {
     // "*" + destination + source + body + CR LF
     QString body = QString::fromLatin1(line.mid(5));
-    while (body.endsWith('\n') || body.endsWith('\r')) body.chop(1);
+    while (body.endsWith('\n') || body.endsWith('\r'))
+        body.chop(1);
     stopContinuous();
     bool deferred = false;
     const QString reply = execute(body, false, t, deferred);
@@ -231,7 +239,8 @@ void Instrument::lineForMe(const QByteArray& line, double t) {
 
 QByteArray Instrument::lineForAll(const QByteArray& line, double t) {
     QString body = QString::fromLatin1(line.mid(5));
-    while (body.endsWith('\n') || body.endsWith('\r')) body.chop(1);
+    while (body.endsWith('\n') || body.endsWith('\r'))
+        body.chop(1);
     const QString source = QString::fromLatin1(line.mid(3, 2));
     stopContinuous();
 
@@ -255,7 +264,8 @@ QByteArray Instrument::lineForAll(const QByteArray& line, double t) {
 
     QByteArray images;
     if (!(loop_.config().broken && loop_.isLast(index_)))
-        for (char b : forward) images.append(static_cast<char>(image(static_cast<unsigned char>(b))));
+        for (char b : forward)
+            images.append(static_cast<char>(image(static_cast<unsigned char>(b))));
 
     // Our answer goes first; the broadcast follows it around the loop.
     const double delay = loop_.config().answerDelay + config_.faults.slowSeconds;
@@ -298,7 +308,8 @@ QString Instrument::execute(const QString& body, bool broadcast, double t, bool&
     const int eq = static_cast<int>(cmd.indexOf('='));
     if (eq == 2) {
         const QString value = cmd.mid(3);
-        if (mnemonic == QStringLiteral("DV") || mnemonic == QStringLiteral("DR")) return {}; // shown on the display
+        if (mnemonic == QStringLiteral("DV") || mnemonic == QStringLiteral("DR"))
+            return {}; // shown on the display
         if (!has(mnemonic)) return {};
         write(mnemonic, value, enabled);
         return parameterReply(mnemonic);
@@ -319,7 +330,10 @@ QString Instrument::execute(const QString& body, bool broadcast, double t, bool&
     if (holdSet().contains(mnemonic)) {
         const double start = std::max(t, busyUntil_);
         busyUntil_ = start + sampleSeconds();
-        const QString value = sampleValue(mnemonic == "P5" ? "P3" : mnemonic == "P6" ? "P1" : mnemonic == "Q5" ? "Q3" : "Q1",
+        const QString value = sampleValue(mnemonic == "P5"   ? "P3"
+                                          : mnemonic == "P6" ? "P1"
+                                          : mnemonic == "Q5" ? "Q3"
+                                                             : "Q1",
                                           busyUntil_);
         hold_.append(value);
         if (hold_.size() > 16) hold_.removeFirst();
@@ -342,12 +356,14 @@ QString Instrument::execute(const QString& body, bool broadcast, double t, bool&
     if (mnemonic == QStringLiteral("CS")) {
         std::uint32_t sum = 0;
         for (auto it = params_.begin(); it != params_.end(); ++it)
-            for (QChar c : it.value()) sum = sum * 31u + c.unicode();
+            for (QChar c : it.value())
+                sum = sum * 31u + c.unicode();
         return QStringLiteral("*00") + id_ + QStringLiteral("CS=") +
                QStringLiteral("%1").arg(sum & 0xFFFFu, 4, 16, QLatin1Char('0')).toUpper();
     }
     if (mnemonic == QStringLiteral("MC")) return QStringLiteral("*00") + id_ + QStringLiteral("MC=Y");
-    if (mnemonic == QStringLiteral("DC") || mnemonic == QStringLiteral("BP") || mnemonic == QStringLiteral("EW"))
+    if (mnemonic == QStringLiteral("DC") || mnemonic == QStringLiteral("BP") ||
+        mnemonic == QStringLiteral("EW"))
         return {};
     if (has(mnemonic)) return parameterReply(mnemonic);
     return {};
@@ -395,7 +411,8 @@ bool Instrument::write(const QString& mnemonic, const QString& value, bool enabl
         params_.insert("UN", code);
         const int dp = params_.contains("DP") ? params_.value("DP").toInt() : 4;
         for (const char* m : {"PA", "OP", "ZV"})
-            if (params_.contains(m) && from > 0) params_.insert(m, fixed(number(params_.value(m)) / from * to, dp));
+            if (params_.contains(m) && from > 0)
+                params_.insert(m, fixed(number(params_.value(m)) / from * to, dp));
         return true;
     }
     if (mnemonic == QStringLiteral("MD")) {
@@ -495,7 +512,8 @@ double Instrument::solveTemperaturePeriodOffset(double temperature, double y1, d
 
 double Instrument::temperaturePeriod(double t) const {
     const double temperature = config_.sensorTemperature + 0.05 * std::sin(t / 53.0);
-    const double uw = solveTemperaturePeriodOffset(temperature, factory_["Y1"], factory_["Y2"], factory_["Y3"]);
+    const double uw =
+        solveTemperaturePeriodOffset(temperature, factory_["Y1"], factory_["Y2"], factory_["Y3"]);
     return factory_["U0"] + uw;
 }
 
@@ -504,8 +522,8 @@ double Instrument::pressurePeriod(double t) const {
     const double uw = temperaturePeriod(t) - factory_["U0"];
     const double c = factory_["C1"] + factory_["C2"] * uw + factory_["C3"] * uw * uw;
     const double d = factory_["D1"] + factory_["D2"] * uw;
-    const double t0 = factory_["T1"] + factory_["T2"] * uw + factory_["T3"] * uw * uw + factory_["T4"] * std::pow(uw, 3) +
-                      factory_["T5"] * std::pow(uw, 4);
+    const double t0 = factory_["T1"] + factory_["T2"] * uw + factory_["T3"] * uw * uw +
+                      factory_["T4"] * std::pow(uw, 3) + factory_["T5"] * std::pow(uw, 4);
     double x = p / c;
     if (d != 0) {
         const double disc = c * c - 4 * c * d * p;
@@ -520,8 +538,8 @@ double Instrument::pressurePsi(double t) const {
     const double uw = temperaturePeriod(t) - coeff("U0");
     const double c = coeff("C1") + coeff("C2") * uw + coeff("C3") * uw * uw;
     const double d = coeff("D1") + coeff("D2") * uw;
-    const double t0 =
-        coeff("T1") + coeff("T2") * uw + coeff("T3") * uw * uw + coeff("T4") * std::pow(uw, 3) + coeff("T5") * std::pow(uw, 4);
+    const double t0 = coeff("T1") + coeff("T2") * uw + coeff("T3") * uw * uw + coeff("T4") * std::pow(uw, 3) +
+                      coeff("T5") * std::pow(uw, 4);
     const double x = 1.0 - (t0 / tau) * (t0 / tau);
     return c * x * (1.0 - d * x);
 }
@@ -549,7 +567,8 @@ int Instrument::channelCount(int channel, double t) const {
     for (int i = 0; i < 40; ++i) {
         const double y = channel == 1 ? e + f * v + g * v * v + k * v * v * v
                                       : e + f * v + g * v * v + h * v * v * v + k * v * v * v * v;
-        const double dy = channel == 1 ? f + 2 * g * v + 3 * k * v * v : f + 2 * g * v + 3 * h * v * v + 4 * k * v * v * v;
+        const double dy =
+            channel == 1 ? f + 2 * g * v + 3 * k * v * v : f + 2 * g * v + 3 * h * v * v + 4 * k * v * v * v;
         if (dy == 0) break;
         v -= (y - target) / dy;
     }
@@ -562,7 +581,8 @@ double Instrument::channelValue(int channel, double t) const {
     const QString n = QString::number(channel);
     const double v = (channelCount(channel, t) - coeff("Z" + n)) * coeff("M" + n);
     if (channel == 1) return coeff("E1") + coeff("F1") * v + coeff("G1") * v * v + coeff("K1") * v * v * v;
-    return coeff("E2") + coeff("F2") * v + coeff("G2") * v * v + coeff("H2") * v * v * v + coeff("K2") * v * v * v * v;
+    return coeff("E2") + coeff("F2") * v + coeff("G2") * v * v + coeff("H2") * v * v * v +
+           coeff("K2") * v * v * v * v;
 }
 
 QString Instrument::formattedPressure(double t) const {
@@ -631,7 +651,8 @@ void Instrument::streamTick(std::uint64_t generation) {
     const double now = loop_.scheduler().now();
     if (mode_ == Mode::Pass || mode_ == Mode::Mine || mode_ == Mode::Broadcast || loop_.backlogged()) {
         // Never in the middle of a passing line: try again once it has gone by.
-        loop_.scheduler().at(now + 20 * loop_.charTime(baud_), [this, generation] { streamTick(generation); });
+        loop_.scheduler().at(now + 20 * loop_.charTime(baud_),
+                             [this, generation] { streamTick(generation); });
         return;
     }
     send(dataReply(sampleValue(m, now)), now, true);

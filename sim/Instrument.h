@@ -40,10 +40,10 @@ public:
     QByteArray feed(unsigned char image, double t);
 
     // Readings from the current periods and coefficients.
-    double pressurePeriod(double t) const;    // microseconds
-    double temperaturePeriod(double t) const; // microseconds
-    double pressurePsi(double t) const;       // from the periods with the current coefficients
-    double pressureReading(double t) const;   // in the unit of UN, after PM, PA and taring
+    double pressurePeriod(double t) const;     // microseconds
+    double temperaturePeriod(double t) const;  // microseconds
+    double pressurePsi(double t) const;        // from the periods with the current coefficients
+    double pressureReading(double t) const;    // in the unit of UN, after PM, PA and taring
     double temperatureReading(double t) const; // in the unit of TU
     int channelCount(int channel, double t) const;
     double channelValue(int channel, double t) const;
@@ -95,8 +95,8 @@ private:
     QMap<QString, double> factory_;
 
     Mode mode_ = Mode::Idle;
-    QByteArray held_;   // images held while deciding
-    QByteArray text_;   // the same characters decoded
+    QByteArray held_; // images held while deciding
+    QByteArray text_; // the same characters decoded
     int linesHandled_ = 0;
 
     QString continuousMnemonic_;

@@ -86,7 +86,8 @@ unsigned char Loop::encode(unsigned char c, char parity, int dataBits) {
     if (dataBits >= 8 || parity == 'N') return c;
     const unsigned char data = c & 0x7F;
     int ones = 0;
-    for (int b = 0; b < 7; ++b) ones += (data >> b) & 1;
+    for (int b = 0; b < 7; ++b)
+        ones += (data >> b) & 1;
     const bool bit = parity == 'E' ? (ones % 2 == 1) : (ones % 2 == 0);
     return static_cast<unsigned char>(data | (bit ? 0x80 : 0));
 }
@@ -157,7 +158,8 @@ void Loop::carry(int from, const QByteArray& images, double t) {
     const int next = from + 1;
     const int baud = from >= 0 && from < size() ? instruments_[from]->baud() : host_.baud;
     const double when = t + (from >= 0 ? hop(from) : 0.0);
-    for (char b : images) arrive(next, static_cast<unsigned char>(b), baud, when);
+    for (char b : images)
+        arrive(next, static_cast<unsigned char>(b), baud, when);
 }
 
 void Loop::carryLater(int from, const QByteArray& images, double t) {

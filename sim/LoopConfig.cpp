@@ -90,7 +90,8 @@ bool LoopConfig::fromJson(const QByteArray& json, LoopConfig& out, QString* erro
         ic.airTemperature = io.value("airTemperature").toDouble(ic.airTemperature);
         ic.humidity = io.value("humidity").toDouble(ic.humidity);
         const QJsonObject params = io.value("params").toObject();
-        for (auto it = params.begin(); it != params.end(); ++it) ic.params.insert(it.key(), it.value().toString());
+        for (auto it = params.begin(); it != params.end(); ++it)
+            ic.params.insert(it.key(), it.value().toString());
         const QJsonObject f = io.value("faults").toObject();
         ic.faults.silent = f.value("silent").toBool(false);
         ic.faults.slowSeconds = f.value("slowSeconds").toDouble(0.0);
@@ -98,7 +99,8 @@ bool LoopConfig::fromJson(const QByteArray& json, LoopConfig& out, QString* erro
         ic.faults.missingCR = f.value("missingCR").toBool(false);
         ic.faults.questionMark = f.value("questionMark").toBool(false);
         ic.faults.wrongMnemonic = f.value("wrongMnemonic").toBool(false);
-        for (const QJsonValue& m : f.value("refusedWrites").toArray()) ic.faults.refusedWrites << m.toString();
+        for (const QJsonValue& m : f.value("refusedWrites").toArray())
+            ic.faults.refusedWrites << m.toString();
         c.instruments.append(ic);
     }
     out = c;
@@ -112,10 +114,12 @@ QString LoopConfig::jsonHelp() {
         "  \"transparentRepeat\": false,         repeat passing characters bit for bit (mixed parity)\n"
         "  \"broken\": false,                    broadcasts never come back around the loop\n"
         "  \"answerDelay\": 0.0,                 seconds before an instrument answers\n"
-        "  \"hopDelay\": -1,                     seconds per instrument for passing characters (-1: one character)\n"
+        "  \"hopDelay\": -1,                     seconds per instrument for passing characters (-1: one "
+        "character)\n"
         "  \"instruments\": [\n"
         "    { \"id\": \"01\", \"serial\": \"100001\", \"version\": \"5.10\", \"atmo3\": false,\n"
-        "      \"parity\": \"E\", \"baud\": 9600,       this instrument's own settings (default: the loop's)\n"
+        "      \"parity\": \"E\", \"baud\": 9600,       this instrument's own settings (default: the "
+        "loop's)\n"
         "      \"streamingFromStart\": false,     powers up with MD=2\n"
         "      \"pressurePsi\": 14.6959, \"sensorTemperature\": 22.5,\n"
         "      \"airTemperature\": 18.3, \"humidity\": 45.2,\n"

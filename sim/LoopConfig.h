@@ -23,11 +23,11 @@ struct InstrumentConfig {
     QString id = QStringLiteral("01");
     QString serial = QStringLiteral("100001");
     QString version = QStringLiteral("5.10"); // a leading "M": no 16-bit output, display, OP, taring
-    bool atmo3 = false;                        // the meteorological system with two analog channels
-    char parity = 0;                           // 0: the loop's parity
-    int baud = 0;                              // 0: the loop's baud rate
-    QMap<QString, QString> params;             // stored values over the defaults
-    bool streamingFromStart = false;           // powers up with MD=2 (readings unasked)
+    bool atmo3 = false;                       // the meteorological system with two analog channels
+    char parity = 0;                          // 0: the loop's parity
+    int baud = 0;                             // 0: the loop's baud rate
+    QMap<QString, QString> params;            // stored values over the defaults
+    bool streamingFromStart = false;          // powers up with MD=2 (readings unasked)
     // What the sensors are exposed to.
     double pressurePsi = 14.6959;
     double sensorTemperature = 22.5;
@@ -42,9 +42,9 @@ struct LoopConfig {
     // Each instrument re-sends passing characters with its own parity (false), or repeats them
     // bit for bit (true), which keeps every reply's own parity visible in a mixed loop.
     bool transparentRepeat = false;
-    bool broken = false;       // the loop is open after the last instrument for broadcasts
-    double answerDelay = 0.0;  // seconds before an instrument starts its answer
-    double hopDelay = -1.0;    // seconds a character spends in each instrument; < 0: one character time
+    bool broken = false;      // the loop is open after the last instrument for broadcasts
+    double answerDelay = 0.0; // seconds before an instrument starts its answer
+    double hopDelay = -1.0;   // seconds a character spends in each instrument; < 0: one character time
     QList<InstrumentConfig> instruments;
 
     // The program's embedded default: 9600 baud, no parity; 01 a pressure instrument, 02 one

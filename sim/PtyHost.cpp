@@ -45,7 +45,8 @@ int baudOf(speed_t s) {
 } // namespace
 
 PtyHost::PtyHost(LoopConfig config, QString linkPath, FrameRule rule, bool verbose, QObject* parent)
-    : QObject(parent), config_(std::move(config)), linkPath_(std::move(linkPath)), rule_(rule), verbose_(verbose) {
+    : QObject(parent), config_(std::move(config)), linkPath_(std::move(linkPath)), rule_(rule),
+      verbose_(verbose) {
     loop_ = std::make_unique<Loop>(scheduler_, config_);
     poller_.setInterval(5);
     connect(&poller_, &QTimer::timeout, this, &PtyHost::poll);
@@ -64,7 +65,9 @@ bool PtyHost::start(QString* error) {
     char name[256] = {};
     int slave = -1;
     if (openpty(&master_, &slave, name, nullptr, nullptr) != 0) {
-        if (error) *error = QStringLiteral("cannot create a pseudo-terminal: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+        if (error)
+            *error = QStringLiteral("cannot create a pseudo-terminal: %1")
+                         .arg(QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
     slavePath_ = QString::fromLocal8Bit(name);

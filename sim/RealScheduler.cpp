@@ -25,7 +25,9 @@ RealScheduler::RealScheduler(QObject* parent) : QObject(parent) {
     queue_.advanceTo(now());
 }
 
-double RealScheduler::now() const { return static_cast<double>(monotonic().nsecsElapsed()) / 1e9; }
+double RealScheduler::now() const {
+    return static_cast<double>(monotonic().nsecsElapsed()) / 1e9;
+}
 
 std::uint64_t RealScheduler::at(double t, std::function<void()> fn) {
     const auto handle = queue_.at(t, std::move(fn));

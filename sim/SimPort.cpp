@@ -6,7 +6,9 @@ namespace cvi::sim {
 
 SimPort::SimPort(Loop& loop, QObject* parent) : SerialPort(parent), loop_(loop) {}
 
-SimPort::~SimPort() { close(); }
+SimPort::~SimPort() {
+    close();
+}
 
 void SimPort::open(const PortSettings& settings) {
     if (open_) close();

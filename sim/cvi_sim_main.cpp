@@ -161,11 +161,11 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     std::printf("cvi-sim: %d instrument(s) at %d baud, parity %c, on %s (link %s)\n",
-                static_cast<int>(config.instruments.size()), config.baud, config.parity, qPrintable(host.slavePath()),
-                qPrintable(link));
+                static_cast<int>(config.instruments.size()), config.baud, config.parity,
+                qPrintable(host.slavePath()), qPrintable(link));
     std::fflush(stdout);
     const int rc = QCoreApplication::exec();
-    std::printf("cvi-sim: delivered %ld bytes, dropped %ld while the port was closed or full\n", host.delivered(),
-                host.droppedWhileClosed());
+    std::printf("cvi-sim: delivered %ld bytes, dropped %ld while the port was closed or full\n",
+                host.delivered(), host.droppedWhileClosed());
     return rc;
 }

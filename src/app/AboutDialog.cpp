@@ -14,9 +14,10 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     title->setObjectName(QStringLiteral("lblTitle"));
     auto* version = new QLabel(QStringLiteral("Version " CVI_VERSION), this);
     version->setObjectName(QStringLiteral("lblVersion"));
-    auto* text = new QLabel(QStringLiteral("Configuration, calibration and live readings of intelligent pressure "
-                                           "instruments and the Atmo 3 meteorological system on a serial loop."),
-                            this);
+    auto* text =
+        new QLabel(QStringLiteral("Configuration, calibration and live readings of intelligent pressure "
+                                  "instruments and the Atmo 3 meteorological system on a serial loop."),
+                   this);
     text->setWordWrap(true);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("cmdOK"));

@@ -19,7 +19,8 @@ HelpWindow::HelpWindow(QWidget* parent) : QMainWindow(parent) {
 
 bool HelpWindow::showPage(const QString& url) {
     const QUrl u(url);
-    const QString file = u.scheme() == QStringLiteral("qrc") ? QStringLiteral(":") + u.path() : u.toLocalFile();
+    const QString file =
+        u.scheme() == QStringLiteral("qrc") ? QStringLiteral(":") + u.path() : u.toLocalFile();
     if (!QFile::exists(file)) return false;
     browser_->setSource(u);
     return true;

@@ -11,7 +11,8 @@ namespace cvi {
 class HintFilter : public QObject {
     Q_OBJECT
 public:
-    HintFilter(QObject* parent, std::function<void()> onHover) : QObject(parent), onHover_(std::move(onHover)) {}
+    HintFilter(QObject* parent, std::function<void()> onHover)
+        : QObject(parent), onHover_(std::move(onHover)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {

@@ -14,10 +14,12 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <memory>
 #include <cmath>
+#include <memory>
 
-static void initProgramResources() { Q_INIT_RESOURCE(resources); }
+static void initProgramResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace cvi {
 
@@ -32,7 +34,8 @@ QLabel* makeMessagePanel(QWidget* parent, const char* name) {
     return label;
 }
 
-const char* const PageCaptions[] = {"Sam&pling", "C&onfiguration", "&Calibration", "&System", "&Atmo3", "&Terminal"};
+const char* const PageCaptions[] = {"Sam&pling", "C&onfiguration", "&Calibration",
+                                    "&System",   "&Atmo3",         "&Terminal"};
 } // namespace
 
 MainWindow::MainWindow(AppState& state, Runtime& runtime, WindowOperator& op, const PortFactory& ports,
@@ -74,7 +77,8 @@ MainWindow::MainWindow(AppState& state, Runtime& runtime, WindowOperator& op, co
     connect(panel_, &QTabWidget::currentChanged, this, &MainWindow::onPageChanged);
 
     const int factor = messageHeightFactor();
-    resize(PanelDesignWidth + 24, PanelDesignHeight + MessageDesignHeight * factor + 40 + menuBar()->sizeHint().height());
+    resize(PanelDesignWidth + 24,
+           PanelDesignHeight + MessageDesignHeight * factor + 40 + menuBar()->sizeHint().height());
 }
 
 MainWindow::~MainWindow() {
@@ -129,7 +133,8 @@ QAction* MainWindow::action(const QString& name) const {
 }
 
 void MainWindow::setActionEnabled(const QString& name, bool enabled) {
-    for (QAction* a : findChildren<QAction*>(name)) a->setEnabled(enabled);
+    for (QAction* a : findChildren<QAction*>(name))
+        a->setEnabled(enabled);
 }
 
 void MainWindow::setMenusEnabled(bool enabled) {
@@ -156,7 +161,9 @@ void MainWindow::setPage(int index, QWidget* page) {
     delete old;
 }
 
-QWidget* MainWindow::page(int index) const { return panel_->widget(index); }
+QWidget* MainWindow::page(int index) const {
+    return panel_->widget(index);
+}
 
 void MainWindow::registerIdList(int place, QComboBox* list) {
     if (place >= 0 && place < idLists_.size()) idLists_[place] = list;
@@ -177,7 +184,8 @@ void MainWindow::onIdChosen(QComboBox* list, std::function<void()> handler) {
     auto changed = std::make_shared<bool>(false);
     connect(list, &QComboBox::currentIndexChanged, list, [list, handler, changed](int index) {
         *changed = true;
-        QMetaObject::invokeMethod(list, [changed] { *changed = false; }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            list, [changed] { *changed = false; }, Qt::QueuedConnection);
         if (index >= 0) handler();
     });
     connect(list, &QComboBox::activated, list, [handler, changed](int index) {
@@ -194,7 +202,8 @@ void MainWindow::RefreshIdLists() {
         if (!list) continue;
         const bool blocked = list->blockSignals(true);
         list->clear();
-        for (int i = 0; i < state_.idCount(); ++i) list->addItem(state_.idAt(i));
+        for (int i = 0; i < state_.idCount(); ++i)
+            list->addItem(state_.idAt(i));
         list->setCurrentIndex(-1);
         list->blockSignals(blocked);
     }
@@ -216,9 +225,13 @@ void MainWindow::hint(QWidget* widget, const QString& text) {
     hint(widget, [text] { return text; });
 }
 
-void MainWindow::blankHint(QWidget* widget) { hint(widget, [] { return QStringLiteral(""); }); }
+void MainWindow::blankHint(QWidget* widget) {
+    hint(widget, [] { return QStringLiteral(""); });
+}
 
-int MainWindow::messageHeightFactor() const { return std::max(1, state_.ScreenHeightPx / 480); }
+int MainWindow::messageHeightFactor() const {
+    return std::max(1, state_.ScreenHeightPx / 480);
+}
 
 void MainWindow::onPageChanged(int index) {
     // Changing the page clears the panels, shows the chosen instrument's serial number and

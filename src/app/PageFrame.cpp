@@ -1,5 +1,7 @@
 #include "PageFrame.h"
 
+#include "Catalogue.h"
+
 namespace cvi {
 
 void appendReply(QPlainTextEdit* box, const QString& text) {
@@ -9,13 +11,11 @@ void appendReply(QPlainTextEdit* box, const QString& text) {
 }
 
 void PageObserver::brokenLine() {
-    op_.message(QStringLiteral("CR and LF can not be detected !"), QStringLiteral("Data Error"),
-                Operator::Icon::Exclamation);
+    op_.message(texts::BrokenLine, texts::BrokenLineTitle, Operator::Icon::Exclamation);
 }
 
 void PageObserver::unexpectedReply() {
-    op_.message(QStringLiteral("The responce is not an expected responce!"), QStringLiteral("Error!"),
-                Operator::Icon::Information);
+    op_.message(texts::UnexpectedReply, texts::UnexpectedReplyTitle, Operator::Icon::Information);
 }
 
 } // namespace cvi

@@ -13,33 +13,67 @@ PageHost::PageHost(MainWindow& frame) : QObject(&frame), frame_(frame) {
     setObjectName(QStringLiteral("host"));
 }
 
-AppState& PageHost::state() { return frame_.state(); }
-Runtime& PageHost::runtime() { return frame_.runtime(); }
-WindowOperator& PageHost::op() { return frame_.op(); }
-Link& PageHost::link() { return frame_.link(); }
-std::unique_ptr<Link> PageHost::makeLink() { return frame_.makeLink(); }
-Channel PageHost::channel() { return channelOf(frame_.link(), frame_.state()); }
-QWidget* PageHost::window() { return &frame_; }
+AppState& PageHost::state() {
+    return frame_.state();
+}
+Runtime& PageHost::runtime() {
+    return frame_.runtime();
+}
+WindowOperator& PageHost::op() {
+    return frame_.op();
+}
+Link& PageHost::link() {
+    return frame_.link();
+}
+std::unique_ptr<Link> PageHost::makeLink() {
+    return frame_.makeLink();
+}
+Channel PageHost::channel() {
+    return channelOf(frame_.link(), frame_.state());
+}
+QWidget* PageHost::window() {
+    return &frame_;
+}
 
-void PageHost::setLeftMessage(const QString& text) { frame_.setLeftMessage(text); }
-void PageHost::setMiddleMessage(const QString& text) { frame_.setMiddleMessage(text); }
+void PageHost::setLeftMessage(const QString& text) {
+    frame_.setLeftMessage(text);
+}
+void PageHost::setMiddleMessage(const QString& text) {
+    frame_.setMiddleMessage(text);
+}
 
-void PageHost::setActionEnabled(const QString& name, bool enabled) { frame_.setActionEnabled(name, enabled); }
-void PageHost::setMenusEnabled(bool enabled) { frame_.setMenusEnabled(enabled); }
+void PageHost::setActionEnabled(const QString& name, bool enabled) {
+    frame_.setActionEnabled(name, enabled);
+}
+void PageHost::setMenusEnabled(bool enabled) {
+    frame_.setMenusEnabled(enabled);
+}
 void PageHost::onAction(const QString& name, std::function<void()> handler) {
     frame_.onAction(name, std::move(handler));
 }
 
-void PageHost::showPages(bool shown) { frame_.panel()->setVisible(shown); }
-void PageHost::setCurrentPage(int page) { frame_.panel()->setCurrentIndex(page); }
-void PageHost::setPage(int index, QWidget* page) { frame_.setPage(index, page); }
+void PageHost::showPages(bool shown) {
+    frame_.panel()->setVisible(shown);
+}
+void PageHost::setCurrentPage(int page) {
+    frame_.panel()->setCurrentIndex(page);
+}
+void PageHost::setPage(int index, QWidget* page) {
+    frame_.setPage(index, page);
+}
 
-void PageHost::registerIdList(int place, QComboBox* list) { frame_.registerIdList(place, list); }
-void PageHost::syncIdLists(QComboBox* source) { frame_.syncIdLists(source); }
+void PageHost::registerIdList(int place, QComboBox* list) {
+    frame_.registerIdList(place, list);
+}
+void PageHost::syncIdLists(QComboBox* source) {
+    frame_.syncIdLists(source);
+}
 void PageHost::onIdChosen(QComboBox* list, std::function<void()> handler) {
     frame_.onIdChosen(list, std::move(handler));
 }
-void PageHost::RefreshIdLists() { frame_.RefreshIdLists(); }
+void PageHost::RefreshIdLists() {
+    frame_.RefreshIdLists();
+}
 
 void PageHost::clearIdLists() {
     for (const auto& list : frame_.idLists()) {
@@ -54,9 +88,15 @@ void PageHost::focusIdList(int place) {
     if (place >= 0 && place < lists.size() && lists[place]) lists[place]->setFocus();
 }
 
-void PageHost::hint(QWidget* widget, std::function<QString()> text) { frame_.hint(widget, std::move(text)); }
-void PageHost::hint(QWidget* widget, const QString& text) { frame_.hint(widget, text); }
-void PageHost::blankHint(QWidget* widget) { frame_.blankHint(widget); }
+void PageHost::hint(QWidget* widget, std::function<QString()> text) {
+    frame_.hint(widget, std::move(text));
+}
+void PageHost::hint(QWidget* widget, const QString& text) {
+    frame_.hint(widget, text);
+}
+void PageHost::blankHint(QWidget* widget) {
+    frame_.blankHint(widget);
+}
 
 bool PageHost::runExchange(const std::function<void()>& action) {
     if (exchangeRunning_) return true;

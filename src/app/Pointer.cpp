@@ -20,7 +20,8 @@ void setPointer(Qt::CursorShape shape) {
 
 void normalPointer() {
     if (!overridden) return;
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) QGuiApplication::restoreOverrideCursor();
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        QGuiApplication::restoreOverrideCursor();
     overridden = false;
 }
 

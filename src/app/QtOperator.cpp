@@ -67,7 +67,8 @@ QString QtOperator::input(const QString& prompt, const QString& title, const QSt
 QString QtOperator::qtFilter(const QString& filter) {
     const QStringList parts = filter.split('|');
     QStringList out;
-    for (int i = 0; i + 1 < parts.size(); i += 2) out << parts[i];
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        out << parts[i];
     if (out.isEmpty()) out << filter;
     return out.join(QStringLiteral(";;"));
 }

@@ -24,8 +24,7 @@ public:
     };
 
     // `counter` is the page's line counter in the shared state; every change raises it.
-    ResponseLog(PageHost& main, const QString& name, qint16& counter, Rules rules,
-                QWidget* parent = nullptr);
+    ResponseLog(PageHost& main, const QString& name, qint16& counter, Rules rules, QWidget* parent = nullptr);
 
     // Appends a reply as the instruments send it: CR dropped, LF kept.
     void appendReply(const QString& text);
@@ -46,6 +45,5 @@ private:
     Rules rules_;
     int scrolls_ = 0;
 };
-
 
 } // namespace cvi

@@ -25,7 +25,8 @@ bool StartupSequence::run() {
         splash.show();
         runtime.pump();
         const double shown = runtime.now();
-        while (runtime.now() - shown <= 1.0) runtime.sleep(1.0 - (runtime.now() - shown) + 0.001);
+        while (runtime.now() - shown <= 1.0)
+            runtime.sleep(1.0 - (runtime.now() - shown) + 0.001);
         main.show();
     } else {
         main.show();

@@ -15,15 +15,15 @@ struct AppState {
     // Setup; one value handed to every open.
     LinkSettings Link;
     // The same settings as the texts the windows show.
-    QString PortName() const { return Link.port; }        // "COM 1".."COM 4"
-    QString BaudRate() const { return Link.baudText(); }   // "300".."19200", empty before detection
-    QString Parity() const { return Link.parityText(); }   // "N", "E" or "O"
+    QString PortName() const { return Link.port; }           // "COM 1".."COM 4"
+    QString BaudRate() const { return Link.baudText(); }     // "300".."19200", empty before detection
+    QString Parity() const { return Link.parityText(); }     // "N", "E" or "O"
     QString DataBits() const { return Link.dataBitsText(); } // "8" with "N", "7" with "E" or "O"
 
-    QString StartupFlag;     // "No" while the Startup dialog runs, "Yes" after OK or Cancel
-    QString IDList;          // identifiers, two characters each, no separator: "010203"
+    QString StartupFlag; // "No" while the Startup dialog runs, "Yes" after OK or Cancel
+    QString IDList;      // identifiers, two characters each, no separator: "010203"
     qint16 InstrumentCount = 0;
-    QString ModeList;        // records of identifier + MD digit for streaming instruments
+    QString ModeList; // records of identifier + MD digit for streaming instruments
 
     QString AddressPrefix;      // "*" + chosen identifier + "00"
     QString SavedAddressPrefix; // kept while a live window runs

@@ -125,6 +125,10 @@ inline const QString OutputSerial = QStringLiteral("16-Bit Output ( Serial )");
 inline const QString OutputParallel = QStringLiteral("16-Bit Output ( Parallel )");
 inline const QString Unrecognised = QStringLiteral("???");
 inline const QString NoValue = QStringLiteral("-");
+inline const QString BrokenLine = QStringLiteral("CR and LF can not be detected !");
+inline const QString BrokenLineTitle = QStringLiteral("Data Error");
+inline const QString UnexpectedReply = QStringLiteral("The responce is not an expected responce!");
+inline const QString UnexpectedReplyTitle = QStringLiteral("Error!");
 } // namespace texts
 
 } // namespace cvi

@@ -102,7 +102,8 @@ std::optional<int> probeBaudRate(Link& link, const QString& port, DetectionObser
             const double elapsed = link.SecondsNow() - start;
             if (elapsed >= wait) break;
             link.checkNotLost();
-            if (!link.PortOpen()) throw PortError(PortError::Kind::DeviceLost, Link::lostText(port));
+            if (!link.PortOpen())
+                throw PortError(PortError::Kind::DeviceLost, Link::lostText(link.port().deviceName()));
             observer.breathe(wait - elapsed + PastDeadline);
         }
         const QString reply = link.InputAll();
@@ -165,7 +166,8 @@ Scan scanLoop(Link& link, const QString& port, int baudRate, DetectionObserver& 
         const double elapsed = now - start;
         if (elapsed >= wait && (now - lastChar >= quietGap || elapsed >= longest)) break;
         link.checkNotLost();
-        if (!link.PortOpen()) throw PortError(PortError::Kind::DeviceLost, Link::lostText(port));
+        if (!link.PortOpen())
+            throw PortError(PortError::Kind::DeviceLost, Link::lostText(link.port().deviceName()));
         const double until = elapsed < wait ? wait - elapsed : std::max(quietGap - (now - lastChar), 0.0);
         observer.breathe(until + PastDeadline);
     }
@@ -177,6 +179,7 @@ Scan scanLoop(Link& link, const QString& port, int baudRate, DetectionObserver& 
 int listenForUnasked(Link& link, const LinkSettings& settings) {
     const Opened open(link, settings);
     link.Delay(2.0);
+    link.checkNotLost();
     return link.InBufferCount();
 }
 
@@ -184,6 +187,7 @@ QString askMode(Link& link, const LinkSettings& settings, const QString& id) {
     const Opened open(link, settings);
     link.Output(QStringLiteral("**") + id + QStringLiteral("00MD") + CRLF);
     link.Delay(0.7);
+    link.checkNotLost();
     return link.InputAll();
 }
 
@@ -195,7 +199,8 @@ std::optional<QString> modeIn(const QString& answer) {
 
 void setMode(Link& link, const LinkSettings& settings, const QString& id, QChar value) {
     const Opened open(link, settings);
-    link.Output(QStringLiteral("**") + id + QStringLiteral("00EW*") + id + QStringLiteral("00MD=") + value + CRLF);
+    link.Output(QStringLiteral("**") + id + QStringLiteral("00EW*") + id + QStringLiteral("00MD=") + value +
+                CRLF);
     link.Delay(0.2);
 }
 

@@ -32,7 +32,10 @@ public:
     // Lets the user interface run, at most `maxWait` seconds; may throw to abandon the detection.
     virtual void breathe(double maxWait) = 0;
     // A probe at this rate is about to go out; it waits `wait` seconds for its echo.
-    virtual void probing(int baudRate, double wait) { Q_UNUSED(baudRate) Q_UNUSED(wait) }
+    virtual void probing(int baudRate, double wait) {
+        Q_UNUSED(baudRate)
+        Q_UNUSED(wait)
+    }
     // The version broadcast went out; replies are awaited for `wait` seconds.
     virtual void scanning(double wait) { Q_UNUSED(wait) }
     // A line of the broadcast came back (the returning broadcast itself last).
@@ -45,10 +48,10 @@ public:
 std::optional<int> probeBaudRate(Link& link, const QString& port, DetectionObserver& observer);
 
 struct Scan {
-    QString ids;       // identifiers found, two characters each, first occurrence only
-    int count = 0;     // lines before the returning broadcast
-    QString letters;   // the parity letter of every line that had one
-    char parity = 0;   // the last parity letter told, 0 when none
+    QString ids;     // identifiers found, two characters each, first occurrence only
+    int count = 0;   // lines before the returning broadcast
+    QString letters; // the parity letter of every line that had one
+    char parity = 0; // the last parity letter told, 0 when none
     bool mixed() const;
 };
 

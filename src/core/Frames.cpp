@@ -6,21 +6,29 @@
 
 namespace cvi {
 
-QString addressPrefixFor(const QString& id) { return QStringLiteral("*") + id + QStringLiteral("00"); }
+QString addressPrefixFor(const QString& id) {
+    return QStringLiteral("*") + id + QStringLiteral("00");
+}
 
-QString readCommand(const QString& addressPrefix, const QString& mnemonic) { return addressPrefix + mnemonic; }
+QString readCommand(const QString& addressPrefix, const QString& mnemonic) {
+    return addressPrefix + mnemonic;
+}
 
 QString writeCommand(const QString& addressPrefix, const QString& mnemonic, const QString& value) {
     return addressPrefix + QStringLiteral("EW") + addressPrefix + mnemonic + QStringLiteral("=") + value;
 }
 
-QString broadcastRead(const QString& mnemonic) { return QStringLiteral("*9900") + mnemonic; }
+QString broadcastRead(const QString& mnemonic) {
+    return QStringLiteral("*9900") + mnemonic;
+}
 
 QString broadcastWrite(const QString& mnemonic, const QString& value) {
     return QStringLiteral("*9900EW*9900") + mnemonic + QStringLiteral("=") + value;
 }
 
-QString pageLine(const QString& commandText) { return QStringLiteral("*") + commandText + CRLF; }
+QString pageLine(const QString& commandText) {
+    return QStringLiteral("*") + commandText + CRLF;
+}
 
 QString ParameterValue(const QString& reply) {
     if (reply.size() < 11) return {};
@@ -80,7 +88,8 @@ bool scanNumber(const QString& text, int& pos, double& value) {
 
 double leadingNumber(const QString& text) {
     int pos = 0;
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
+        ++pos;
     double value = 0.0;
     if (!scanNumber(text, pos, value)) return 0.0;
     return value;

@@ -7,11 +7,11 @@ namespace cvi {
 inline const QString CRLF = QStringLiteral("\r\n");
 
 // Command texts. An identifier is always the two-character text, never a number.
-QString addressPrefixFor(const QString& id);                                   // "*" + id + "00"
-QString readCommand(const QString& addressPrefix, const QString& mnemonic);   // prefix + mnemonic
+QString addressPrefixFor(const QString& id);                                // "*" + id + "00"
+QString readCommand(const QString& addressPrefix, const QString& mnemonic); // prefix + mnemonic
 QString writeCommand(const QString& addressPrefix, const QString& mnemonic, const QString& value);
-QString broadcastRead(const QString& mnemonic);                                // "*9900" + mnemonic
-QString broadcastWrite(const QString& mnemonic, const QString& value);         // "*9900EW*9900" + ...
+QString broadcastRead(const QString& mnemonic);                        // "*9900" + mnemonic
+QString broadcastWrite(const QString& mnemonic, const QString& value); // "*9900EW*9900" + ...
 // The line a page of the main window or an option dialog writes: "*" + command text + CR LF.
 QString pageLine(const QString& commandText);
 

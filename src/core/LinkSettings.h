@@ -7,10 +7,10 @@ namespace cvi {
 // The loop's port and line settings as one value: which COM slot, and baud rate, parity, data
 // bits and stop bits. Zero (or an empty port) means "not detected yet".
 struct LinkSettings {
-    QString port;      // "COM 1".."COM 4"
-    int baud = 0;      // 300..19200
-    char parity = 0;   // 'N', 'E' or 'O'
-    int dataBits = 0;  // 8 with 'N', 7 with 'E' or 'O'
+    QString port;     // "COM 1".."COM 4"
+    int baud = 0;     // 300..19200
+    char parity = 0;  // 'N', 'E' or 'O'
+    int dataBits = 0; // 8 with 'N', 7 with 'E' or 'O'
     int stopBits = 1;
 
     // The loop's usual frame: 8 data bits without parity, 7 with.

@@ -153,7 +153,8 @@ QList<Member> buildMembers() {
     un.resultOnOk = "OK";
     all << un;
 
-    for (Member& m : all) takeTextsFromCatalogue(m);
+    for (Member& m : all)
+        takeTextsFromCatalogue(m);
     return all;
 }
 

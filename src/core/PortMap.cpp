@@ -3,7 +3,8 @@
 namespace cvi {
 
 PortMap::PortMap() {
-    for (int slot = 1; slot <= SlotCount; ++slot) devices_[slot - 1] = defaultDevice(slot);
+    for (int slot = 1; slot <= SlotCount; ++slot)
+        devices_[slot - 1] = defaultDevice(slot);
 }
 
 QString PortMap::defaultDevice(int slot) {
@@ -34,7 +35,8 @@ void PortMap::setDevice(int slot, const QString& device) {
 }
 
 void PortMap::mapAllTo(const QString& device) {
-    for (auto& d : devices_) d = device;
+    for (auto& d : devices_)
+        d = device;
 }
 
 bool PortMap::anySimulated() const {
@@ -59,7 +61,8 @@ int PortMap::slotOf(const QString& portName) {
     // first character that is not one.
     const QString rest = portName.mid(3);
     int i = 0;
-    while (i < rest.size() && (rest[i] == ' ' || rest[i] == '\t')) ++i;
+    while (i < rest.size() && (rest[i] == ' ' || rest[i] == '\t'))
+        ++i;
     int value = 0;
     bool any = false;
     while (i < rest.size() && rest[i].isDigit() && value < 1000) {

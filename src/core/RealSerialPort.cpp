@@ -64,7 +64,8 @@ void RealSerialPort::open(const PortSettings& settings) {
     lost_ = false;
     errorReports_ = 0;
     device_ = settings.device;
-    if (device_.isEmpty()) throw PortError(PortError::Kind::Unavailable, QStringLiteral("No device for this port."));
+    if (device_.isEmpty())
+        throw PortError(PortError::Kind::Unavailable, QStringLiteral("No device for this port."));
 
     // Line settings go in before open(): a pseudo-terminal refuses parity and 7 data bits
     // afterwards but accepts them now.
@@ -84,7 +85,8 @@ void RealSerialPort::open(const PortSettings& settings) {
             throw PortError(PortError::Kind::PermissionDenied, permissionHint(device_));
         if (error == QSerialPort::DeviceNotFoundError)
             throw PortError(PortError::Kind::Unavailable, QStringLiteral("%1 does not exist.").arg(device_));
-        throw PortError(PortError::Kind::Unavailable, QStringLiteral("%1 cannot be opened: %2").arg(device_, why));
+        throw PortError(PortError::Kind::Unavailable,
+                        QStringLiteral("%1 cannot be opened: %2").arg(device_, why));
     }
     // Qt 6.4 can hand over bytes left from an earlier session.
     port_.clear(QSerialPort::Input);
@@ -96,7 +98,9 @@ void RealSerialPort::close() {
     port_.close();
 }
 
-bool RealSerialPort::isOpen() const { return port_.isOpen(); }
+bool RealSerialPort::isOpen() const {
+    return port_.isOpen();
+}
 
 void RealSerialPort::onError(QSerialPort::SerialPortError error) {
     if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError ||
@@ -202,14 +206,22 @@ void RoutedPort::open(const PortSettings& settings) {
 void RoutedPort::close() {
     if (backend_) backend_->close();
 }
-bool RoutedPort::isOpen() const { return backend_ && backend_->isOpen(); }
-bool RoutedPort::isLost() const { return backend_ && backend_->isLost(); }
+bool RoutedPort::isOpen() const {
+    return backend_ && backend_->isOpen();
+}
+bool RoutedPort::isLost() const {
+    return backend_ && backend_->isLost();
+}
 void RoutedPort::write(const QByteArray& bytes) {
     if (!backend_) throw PortError(PortError::Kind::NotOpen, QStringLiteral("The port is not open."));
     backend_->write(bytes);
 }
-int RoutedPort::bytesWaiting() { return backend_ ? backend_->bytesWaiting() : 0; }
-QByteArray RoutedPort::read(int maxBytes) { return backend_ ? backend_->read(maxBytes) : QByteArray(); }
+int RoutedPort::bytesWaiting() {
+    return backend_ ? backend_->bytesWaiting() : 0;
+}
+QByteArray RoutedPort::read(int maxBytes) {
+    return backend_ ? backend_->read(maxBytes) : QByteArray();
+}
 void RoutedPort::discardInput() {
     if (backend_) backend_->discardInput();
 }
@@ -220,6 +232,8 @@ void RoutedPort::setInputBufferSize(int bytes) {
 bool RoutedPort::waitForInput(double seconds, int moreThan) {
     return backend_ && backend_->waitForInput(seconds, moreThan);
 }
-QString RoutedPort::deviceName() const { return backendDevice_; }
+QString RoutedPort::deviceName() const {
+    return backendDevice_;
+}
 
 } // namespace cvi

@@ -30,7 +30,9 @@ struct DepthGuard {
 };
 } // namespace
 
-void setEndProgramHook(std::function<void()> hook) { endHook = std::move(hook); }
+void setEndProgramHook(std::function<void()> hook) {
+    endHook = std::move(hook);
+}
 
 void endProgram() {
     if (endHook) {
@@ -45,9 +47,13 @@ void endProgram() {
     std::_Exit(0);
 }
 
-QtRuntime::QtRuntime() { monotonic(); }
+QtRuntime::QtRuntime() {
+    monotonic();
+}
 
-double QtRuntime::now() const { return static_cast<double>(monotonic().nsecsElapsed()) / 1e9; }
+double QtRuntime::now() const {
+    return static_cast<double>(monotonic().nsecsElapsed()) / 1e9;
+}
 
 void QtRuntime::sleep(double seconds) {
     if (seconds <= 0) return;

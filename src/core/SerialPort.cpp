@@ -6,7 +6,8 @@ QString PortSettings::settingsText() const {
     return QStringLiteral("%1,%2,%3,%4").arg(baudRate).arg(QChar(parity)).arg(dataBits).arg(stopBits);
 }
 
-PortError::PortError(Kind kind, const QString& message) : std::runtime_error(message.toStdString()), kind_(kind) {}
+PortError::PortError(Kind kind, const QString& message)
+    : std::runtime_error(message.toStdString()), kind_(kind) {}
 
 int PortError::code() const {
     switch (kind_) {

@@ -27,7 +27,13 @@ std::optional<QString> Reply::valueIfAny() const {
 
 Transaction::Transaction(const Channel& channel, bool wakeUp) : channel_(channel) {
     channel_.link.OpenPort(channel_.settings);
-    if (wakeUp) channel_.link.WakeUp();
+    // The destructor does not run for a constructor that throws: close here.
+    try {
+        if (wakeUp) channel_.link.WakeUp();
+    } catch (...) {
+        channel_.link.ClosePort();
+        throw;
+    }
 }
 
 Transaction::~Transaction() {
@@ -88,8 +94,8 @@ Reply readParameter(const Channel& channel, const QString& mnemonic, double time
     return reply;
 }
 
-Reply writeParameter(const Channel& channel, const catalogue::Parameter& p, const QString& value, double timeout,
-                     const std::function<void(const Transaction&, const Reply&)>& whileOpen) {
+Reply writeParameter(const Channel& channel, const catalogue::Parameter& p, const QString& value,
+                     double timeout, const std::function<void(const Transaction&, const Reply&)>& whileOpen) {
     const Transaction t(channel, true);
     const QString command = writeCommand(channel.prefix, p.mnemonic, value);
     if (p.bareCommandShown)
@@ -103,7 +109,8 @@ Reply writeParameter(const Channel& channel, const catalogue::Parameter& p, cons
     const Reply reply{channel.link.ReadInput(timeout).value_or(QString())};
     // The limits' echo is logged with a line end of its own.
     if (reply.answered())
-        if (ExchangeObserver* o = channel.observer()) o->received(p.echoLine ? reply.line + CRLF : reply.line);
+        if (ExchangeObserver* o = channel.observer())
+            o->received(p.echoLine ? reply.line + CRLF : reply.line);
     if (whileOpen) whileOpen(t, reply);
     return reply;
 }
@@ -193,6 +200,7 @@ BaudLock checkBaudLock(const Channel& channel) {
     const Transaction t(channel, true);
     t.write(QStringLiteral("*9900BL") + CRLF);
     channel.link.Delay(Settle);
+    channel.link.checkNotLost();
     return BaudLock{channel.link.InputAll()};
 }
 
@@ -214,6 +222,7 @@ void renumberLoop(const Channel& channel, int firstId) {
     const Transaction t(channel, true);
     t.send(text);
     channel.link.WaitForInput(1.0);
+    channel.link.checkNotLost();
 }
 
 // ---- the option dialogs' writes ---------------------------------------------------------------
@@ -277,7 +286,8 @@ ZeroSet writeZeroSet(const Channel& channel, const QString& code, double timeout
     return result;
 }
 
-UnitsChange writeUnits(const Channel& channel, const QString& code, const QStringList& rereads, double timeout) {
+UnitsChange writeUnits(const Channel& channel, const QString& code, const QStringList& rereads,
+                       double timeout) {
     UnitsChange result;
     const Transaction t(channel, true);
     t.send(writeCommand(channel.prefix, QStringLiteral("UN"), code));
@@ -328,6 +338,7 @@ std::optional<QString> ContinuousReading::start(const QString& commandText, doub
     try {
         openForSampling(channel_, commandText);
         const std::optional<QString> first = channel_.link.ReadInput(timeout);
+        // The first line only tells that the instrument has begun; it is not reported.
         if (!first) channel_.link.ClosePort();
         return first;
     } catch (...) {

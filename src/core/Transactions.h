@@ -94,7 +94,8 @@ Reply readParameter(const Channel& channel, const QString& mnemonic, double time
 // the enable-write line, the echo under `timeout`. `whileOpen` runs with the echo before the port
 // closes (the PR edit re-reads TR on the same open).
 Reply writeParameter(const Channel& channel, const catalogue::Parameter& parameter, const QString& value,
-                     double timeout, const std::function<void(const Transaction&, const Reply&)>& whileOpen = {});
+                     double timeout,
+                     const std::function<void(const Transaction&, const Reply&)>& whileOpen = {});
 
 // ---- broadcasts ---------------------------------------------------------------------------
 
@@ -151,7 +152,8 @@ struct UnitsChange {
     QString echo;
     QList<QPair<QString, QString>> rereads; // mnemonic and the reply to its read
 };
-UnitsChange writeUnits(const Channel& channel, const QString& code, const QStringList& rereads, double timeout);
+UnitsChange writeUnits(const Channel& channel, const QString& code, const QStringList& rereads,
+                       double timeout);
 
 // ---- readings ---------------------------------------------------------------------------
 
@@ -166,8 +168,8 @@ public:
     explicit ContinuousReading(const Channel& channel);
     ~ContinuousReading();
 
-    // Sends the command; the first line, or no value when the instrument is silent (the port is
-    // then closed).
+    // Sends the command; the first line (not reported to the observer: it only tells that the
+    // reading has begun), or no value when the instrument is silent (the port is then closed).
     std::optional<QString> start(const QString& commandText, double timeout);
     // The next line: empty text on silence, "Overflow" when the receive buffer is overrunning.
     QString next(double timeout);

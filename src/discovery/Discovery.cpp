@@ -6,7 +6,6 @@
 #include "Renumbering.h"
 #include "SystemCheck.h"
 
-
 namespace cvi {
 
 namespace {

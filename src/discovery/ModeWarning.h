@@ -29,8 +29,8 @@ public:
     };
 
     // `settings` are the ones the detection found.
-    frmModeWarning(AppState& state, Runtime& runtime, std::unique_ptr<Link> comm1, const LinkSettings& settings,
-                   Hooks hooks, QWidget* parent = nullptr);
+    frmModeWarning(AppState& state, Runtime& runtime, std::unique_ptr<Link> comm1,
+                   const LinkSettings& settings, Hooks hooks, QWidget* parent = nullptr);
     ~frmModeWarning() override;
 
     // The explanation shown for a ModeList.

@@ -3,8 +3,8 @@
 #include "Centre.h"
 #include "CommsSetup.h"
 #include "Frames.h"
-#include "PageHost.h"
 #include "ModeWarning.h"
+#include "PageHost.h"
 #include "Pointer.h"
 #include "ReadOnlyText.h"
 #include "SettingsFile.h"
@@ -396,7 +396,8 @@ void frmSystemCheck::Get_MD() {
             const std::optional<QString> digit = detection::modeIn(detection::askMode(comm, settings, id));
             checkAbandoned();
             if (digit) {
-                if (*digit == QStringLiteral("2") || *digit == QStringLiteral("3")) state_.ModeList += id + *digit;
+                if (*digit == QStringLiteral("2") || *digit == QStringLiteral("3"))
+                    state_.ModeList += id + *digit;
             } else {
                 main_.op().message(QStringLiteral("Can't detect the MD value for ID=") + id +
                                        QStringLiteral(".") +

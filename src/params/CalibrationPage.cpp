@@ -1,8 +1,8 @@
 #include "CalibrationPage.h"
 
 #include "Frames.h"
-#include "PageHost.h"
 #include "PageHeader.h"
+#include "PageHost.h"
 #include "Pointer.h"
 #include "ResponseLog.h"
 
@@ -15,7 +15,6 @@
 namespace cvi {
 
 using namespace catalogue;
-
 
 CalibrationPage::CalibrationPage(PageHost& host) : main_(host) {
     setObjectName(QStringLiteral("pageCalibration"));
@@ -39,9 +38,9 @@ void CalibrationPage::showInformation() {
 }
 
 void CalibrationPage::build() {
-    const PageHeader header =
-        PageHeader::build(main_, this, {"cboCalibration", "cmdCalibrationStart", "lblCmd", "txtCalResponse"},
-                          main_.state().CalLineCount, ResponseLog::Rules{10, texts::CopyHint, texts::CopyHintFocus, true});
+    const PageHeader header = PageHeader::build(
+        main_, this, {"cboCalibration", "cmdCalibrationStart", "lblCmd", "txtCalResponse"},
+        main_.state().CalLineCount, ResponseLog::Rules{10, texts::CopyHint, texts::CopyHintFocus, true});
     QGridLayout* top = header.layout;
     ids_ = header.ids;
     start_ = header.start;
@@ -141,7 +140,8 @@ void CalibrationPage::start() {
     main_.setMiddleMessage(texts::ReadingParameters);
     const Channel channel = main_.channel();
 
-    const Reply sn = readParameter(channel, QStringLiteral("SN"), state.ReadTimeout, ReadStep{true, false, 0.0});
+    const Reply sn =
+        readParameter(channel, QStringLiteral("SN"), state.ReadTimeout, ReadStep{true, false, 0.0});
     if (!sn.answered()) {
         normalPointer();
         main_.op().message(texts::CantReadSN, QStringLiteral("Warning"), Operator::Icon::Exclamation);
@@ -152,9 +152,11 @@ void CalibrationPage::start() {
     box(QStringLiteral("lblSN"))->showReading(QStringLiteral("SN"), sn.line, serial.value_or(texts::NoValue));
     state.CurrentSN = serial.value_or(QString());
 
-    const Reply vr = readParameter(channel, QStringLiteral("VR"), state.ReadTimeout, ReadStep{false, false, 0.5});
+    const Reply vr =
+        readParameter(channel, QStringLiteral("VR"), state.ReadTimeout, ReadStep{false, false, 0.5});
     const auto version = valueOf(main_, vr, QStringLiteral("VR"));
-    box(QStringLiteral("lblVer"))->showReading(QStringLiteral("VR"), vr.line, version.value_or(texts::NoValue));
+    box(QStringLiteral("lblVer"))
+        ->showReading(QStringLiteral("VR"), vr.line, version.value_or(texts::NoValue));
     state.CurrentVR = version.value_or(QString());
 
     for (const QString& m : calibrationOrder()) {

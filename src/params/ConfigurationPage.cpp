@@ -1,8 +1,8 @@
 #include "ConfigurationPage.h"
 
 #include "Frames.h"
-#include "PageHost.h"
 #include "PageHeader.h"
+#include "PageHost.h"
 #include "Pointer.h"
 #include "ResponseLog.h"
 
@@ -349,7 +349,8 @@ void ConfigurationPage::updateTaring() {
             zv = t.read(state.ReadTimeout, 0.5);
         }
         if (zv.answered())
-            box("lblZV")->showReading(QStringLiteral("ZV"), zv.line, zv.holdsValue() ? zv.value() : texts::NoValue);
+            box("lblZV")->showReading(QStringLiteral("ZV"), zv.line,
+                                      zv.holdsValue() ? zv.value() : texts::NoValue);
     }
     update_->setEnabled(true);
     normalPointer();

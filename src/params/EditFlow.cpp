@@ -141,23 +141,25 @@ void promptEdit(PageHost& host, const PageContext& page, const Parameter& p, Val
     if (!p.waitText.isEmpty()) host.setMiddleMessage(p.waitText);
     hourglass();
     bool confirmed = false;
-    writeParameter(host.channel(), p, answer, state.ReadTimeout, [&](const Transaction& t, const Reply& reply) {
-        // The echo is the only confirmation. A reply too short to hold a value confirms nothing,
-        // except for the limits, whose box shows the answer as typed.
-        confirmed = p.showsAnswer ? reply.answered() : reply.holdsValue();
-        if (confirmed) {
-            box->showReading(p.mnemonic, reply.line, p.showsAnswer ? answer : reply.value());
-            host.setMiddleMessage(p.success);
-        } else if (!p.quietOnSilence) {
-            host.setMiddleMessage(texts::NoResponse);
-            if (p.page == Page::Configuration) box->showReading(p.mnemonic, reply.line, texts::NoValue);
-        }
-        if (p.mnemonic == QLatin1String("TR") && confirmed) state.CurrentTR = box->text();
-        if (p.mnemonic == QLatin1String("PR")) {
-            if (confirmed) state.CurrentPR = box->text();
-            rereadTR(host, page, t);
-        }
-    });
+    writeParameter(host.channel(), p, answer, state.ReadTimeout,
+                   [&](const Transaction& t, const Reply& reply) {
+                       // The echo is the only confirmation. A reply too short to hold a value confirms
+                       // nothing, except for the limits, whose box shows the answer as typed.
+                       confirmed = p.showsAnswer ? reply.answered() : reply.holdsValue();
+                       if (confirmed) {
+                           box->showReading(p.mnemonic, reply.line, p.showsAnswer ? answer : reply.value());
+                           host.setMiddleMessage(p.success);
+                       } else if (!p.quietOnSilence) {
+                           host.setMiddleMessage(texts::NoResponse);
+                           if (p.page == Page::Configuration)
+                               box->showReading(p.mnemonic, reply.line, texts::NoValue);
+                       }
+                       if (p.mnemonic == QLatin1String("TR") && confirmed) state.CurrentTR = box->text();
+                       if (p.mnemonic == QLatin1String("PR")) {
+                           if (confirmed) state.CurrentPR = box->text();
+                           rereadTR(host, page, t);
+                       }
+                   });
     if (p.mnemonic == QLatin1String("ZV") && confirmed) rereadZS(host, page);
     if (p.mnemonic == QLatin1String("PR")) {
         showIntegrationTime(host, page);
@@ -198,7 +200,8 @@ void dialogEdit(PageHost& host, const PageContext& page, const Parameter& p, Val
             std::optional<QString> md;
             if (!value.isEmpty()) md = value;
             if (ValueBox* mdBox = valueBox(page, QStringLiteral("lblMD")))
-                mdBox->showReading(QStringLiteral("MD"), replies.lines.isEmpty() ? QString() : replies.lines.last(),
+                mdBox->showReading(QStringLiteral("MD"),
+                                   replies.lines.isEmpty() ? QString() : replies.lines.last(),
                                    md.value_or(texts::NoValue));
             showBackgroundMode(page, md);
         }
@@ -239,7 +242,8 @@ bool attachValueBox(PageHost& host, const PageContext& page, ValueBox* box) {
                 dialogEdit(host, page, *p, box);
         });
     });
-    host.hint(box, [p, box]() -> QString { return holdsHintValue(*p, box) ? texts::ClickToChange : QString(); });
+    host.hint(box,
+              [p, box]() -> QString { return holdsHintValue(*p, box) ? texts::ClickToChange : QString(); });
     return true;
 }
 
@@ -255,7 +259,8 @@ void hintStartButton(PageHost& host, QAbstractButton* start) {
 std::optional<QString> valueOf(PageHost& host, const Reply& reply, const QString& mnemonic) {
     if (reply.holdsValue()) return reply.value();
     if (reply.answered())
-        host.op().message(QStringLiteral("The reply to %1 holds no value ").arg(mnemonic) + texts::CorruptedParameter,
+        host.op().message(QStringLiteral("The reply to %1 holds no value ").arg(mnemonic) +
+                              texts::CorruptedParameter,
                           QStringLiteral("Error"), Operator::Icon::Information);
     return std::nullopt;
 }

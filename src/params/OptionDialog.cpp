@@ -117,7 +117,8 @@ QString OptionDialog::shown(const QString& box) const {
     return main_.state().Record.box(box);
 }
 
-void OptionDialog::show(const QString& box, const QString& text, const QString& mnemonic, const QString& reply) {
+void OptionDialog::show(const QString& box, const QString& text, const QString& mnemonic,
+                        const QString& reply) {
     if (ValueBox* b = valueBox(page_, box)) {
         if (mnemonic.isEmpty())
             b->show(text);
@@ -247,8 +248,9 @@ void OptionDialog::applyUnits() {
     setSwitches(options::userFactorSwitches(code_));
 
     for (const auto& [mnemonic, answer] : change.rereads) {
-        const auto& reread = *std::find_if(options::unitRereads().cbegin(), options::unitRereads().cend(),
-                                           [&m = mnemonic](const options::Reread& r) { return r.mnemonic == m; });
+        const auto& reread =
+            *std::find_if(options::unitRereads().cbegin(), options::unitRereads().cend(),
+                          [&m = mnemonic](const options::Reread& r) { return r.mnemonic == m; });
         const QString value = ParameterValue(answer);
         if (value.isEmpty()) {
             main_.op().message(reread.warning, options::warningTitle(), Operator::Icon::Exclamation);

@@ -25,7 +25,8 @@ class OptionDialog : public QDialog {
 public:
     // `page` is the page whose box opened the dialog: its boxes, command label and response box
     // show what the dialog does.
-    OptionDialog(PageHost& host, const PageContext& page, const options::Member& member, QWidget* parent = nullptr);
+    OptionDialog(PageHost& host, const PageContext& page, const options::Member& member,
+                 QWidget* parent = nullptr);
     ~OptionDialog() override;
 
     const options::Member& member() const { return member_; }
@@ -51,7 +52,8 @@ private:
     // table has no names, or empty for a value the table does not know.
     QString shownAs(const QString& value) const;
     // A page box shows a text (and, with a reply, the parameter it came from).
-    void show(const QString& box, const QString& text, const QString& mnemonic = {}, const QString& reply = {});
+    void show(const QString& box, const QString& text, const QString& mnemonic = {},
+              const QString& reply = {});
     void setSwitches(const QList<options::Switch>& switches);
     QString shown(const QString& box) const;
 

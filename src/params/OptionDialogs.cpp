@@ -1,9 +1,9 @@
 #include "OptionDialogs.h"
 
 #include "Guard.h"
-#include "PageHost.h"
 #include "OptionDialog.h"
 #include "OptionTable.h"
+#include "PageHost.h"
 
 namespace cvi {
 

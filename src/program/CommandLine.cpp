@@ -32,7 +32,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
             }
             PortMap probe;
             if (!probe.applyOverride(mapping)) {
-                cl.error = QStringLiteral("--com expects N=DEVICE with N from 1 to 4, not \"%1\"").arg(mapping);
+                cl.error =
+                    QStringLiteral("--com expects N=DEVICE with N from 1 to 4, not \"%1\"").arg(mapping);
                 return cl;
             }
             cl.comOverrides << mapping;
@@ -48,7 +49,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
 
 PortMap CommandLine::portMap(const QProcessEnvironment& env) const {
     PortMap map = PortMap::fromEnvironment(env);
-    for (const QString& mapping : comOverrides) map.applyOverride(mapping);
+    for (const QString& mapping : comOverrides)
+        map.applyOverride(mapping);
     if (simulate) map.mapAllTo(PortMap::Simulated);
     return map;
 }
@@ -56,7 +58,8 @@ PortMap CommandLine::portMap(const QProcessEnvironment& env) const {
 QString CommandLine::usage() {
     return QStringLiteral(
         "Usage: cvi [options]\n"
-        "Corvanel Interactive " CVI_VERSION ": configure, calibrate and read the instruments on a serial loop.\n\n"
+        "Corvanel Interactive " CVI_VERSION
+        ": configure, calibrate and read the instruments on a serial loop.\n\n"
         "  --simulate          run on the built-in simulated loop (instruments 01, 02, 03 at 9600 baud)\n"
         "  --com N=DEVICE      use DEVICE for \"COM N\" (N = 1..4), e.g. --com 1=/dev/ttyUSB0;\n"
         "                      DEVICE \"sim\" is the built-in simulated loop\n"

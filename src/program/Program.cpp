@@ -8,8 +8,8 @@
 
 namespace cvi {
 
-Program::Program(const CommandLine& options, Runtime& runtime, WindowOperator& op, const QString& programFolder,
-                 const QProcessEnvironment& env) {
+Program::Program(const CommandLine& options, Runtime& runtime, WindowOperator& op,
+                 const QString& programFolder, const QProcessEnvironment& env) {
     state_.ProgramFolder = programFolder;
     ports_.map = options.portMap(env);
     // The simulated loop exists only when some slot is mapped to it.

@@ -11,10 +11,12 @@ int main(int argc, char* argv[]) {
     // The command line is read before any window system is needed, so --help and --version
     // answer on a machine without a display (over SSH, on a headless bench PC).
     QStringList arguments;
-    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     const cvi::CommandLine options = cvi::CommandLine::parse(arguments);
     if (!options.error.isEmpty()) {
-        std::fprintf(stderr, "cvi: %s\n\n%s", qPrintable(options.error), qPrintable(cvi::CommandLine::usage()));
+        std::fprintf(stderr, "cvi: %s\n\n%s", qPrintable(options.error),
+                     qPrintable(cvi::CommandLine::usage()));
         return 2;
     }
     if (options.help) {

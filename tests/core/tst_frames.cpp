@@ -1,4 +1,5 @@
 #include "Frames.h"
+#include "LinkSettings.h"
 #include "PortMap.h"
 #include "SerialPort.h"
 
@@ -29,8 +30,10 @@ void TestFrames::composition_data() {
     QTest::addColumn<QString>("expected");
     QTest::newRow("prefix 07") << addressPrefixFor("07") << "*0700";
     QTest::newRow("read line PR") << pageLine(readCommand(addressPrefixFor("07"), "PR")) << "**0700PR\r\n";
-    QTest::newRow("write PR=238") << pageLine(writeCommand("*0100", "PR", "238")) << "**0100EW*0100PR=238\r\n";
-    QTest::newRow("write keeps value as typed") << writeCommand("*0100", "C1", " 1.50 ") << "*0100EW*0100C1= 1.50 ";
+    QTest::newRow("write PR=238") << pageLine(writeCommand("*0100", "PR", "238"))
+                                  << "**0100EW*0100PR=238\r\n";
+    QTest::newRow("write keeps value as typed")
+        << writeCommand("*0100", "C1", " 1.50 ") << "*0100EW*0100C1= 1.50 ";
     QTest::newRow("broadcast write") << broadcastWrite("BL", "1") << "*9900EW*9900BL=1";
     QTest::newRow("broadcast read") << broadcastRead("VR") << "*9900VR";
 }
@@ -44,14 +47,17 @@ void TestFrames::composition() {
 void TestFrames::parameterValue_data() {
     QTest::addColumn<QString>("reply");
     QTest::addColumn<QString>("value");
-    QTest::newRow("PR=238") << "*0001PR=238\r\n" << "238";
-    QTest::newRow("empty value") << "*0001PR=\r\n" << "";
-    QTest::newRow("one character") << "*0001BL=1\r\n" << "1";
-    QTest::newRow("empty reply") << "" << "";
-    QTest::newRow("short reply") << "*0001\r\n" << "";
-    QTest::newRow("ten characters") << "*0001PR=1\r" << "";
-    QTest::newRow("value with blanks") << "*0001VR= V2.1 \r\n" << " V2.1 ";
-    QTest::newRow("no line end still cut") << "*0001SN=123456" << "1234";
+    auto row = [](const char* name, const QString& reply, const QString& value) {
+        QTest::newRow(name) << reply << value;
+    };
+    row("PR=238", "*0001PR=238\r\n", "238");
+    row("empty value", "*0001PR=\r\n", "");
+    row("one character", "*0001BL=1\r\n", "1");
+    row("empty reply", "", "");
+    row("short reply", "*0001\r\n", "");
+    row("ten characters", "*0001PR=1\r", "");
+    row("value with blanks", "*0001VR= V2.1 \r\n", " V2.1 ");
+    row("no line end still cut", "*0001SN=123456", "1234");
 }
 
 void TestFrames::parameterValue() {
@@ -64,17 +70,20 @@ void TestFrames::replyNumber_data() {
     QTest::addColumn<QString>("reply");
     QTest::addColumn<QString>("number");
     QTest::addColumn<QString>("cut");
-    QTest::newRow("blank then number") << "*0001 14.7362\r\n" << "14.7362" << " 14.7362";
-    QTest::newRow("underscore") << "*0001P3_12.5\r\n" << "12.5" << "12.5\r\n";
-    QTest::newRow("anything before underscore") << "xx_yy_12.5\r\n" << "0" << "yy_12.5\r\n";
-    QTest::newRow("empty") << "" << "" << "";
-    QTest::newRow("negative") << "*0001-0.5\r\n" << "-0.5" << "-0.5";
-    QTest::newRow("text without number") << "*0001abc\r\n" << "0" << "abc";
-    QTest::newRow("stops at second point") << "*000114.7.3\r\n" << "14.7" << "14.7.3";
-    QTest::newRow("exponent") << "*00011.5E3\r\n" << "1500" << "1.5E3";
-    QTest::newRow("trailing zeros dropped") << "*000114.7000\r\n" << "14.7" << "14.7000";
-    QTest::newRow("short reply") << "*00\r\n" << "0" << "";
-    QTest::newRow("period reply") << "*0001 28123.456\r\n" << "28123.456" << " 28123.456";
+    auto row = [](const char* name, const QString& reply, const QString& number, const QString& cut) {
+        QTest::newRow(name) << reply << number << cut;
+    };
+    row("blank then number", "*0001 14.7362\r\n", "14.7362", " 14.7362");
+    row("underscore", "*0001P3_12.5\r\n", "12.5", "12.5\r\n");
+    row("anything before underscore", "xx_yy_12.5\r\n", "0", "yy_12.5\r\n");
+    row("empty", "", "", "");
+    row("negative", "*0001-0.5\r\n", "-0.5", "-0.5");
+    row("text without number", "*0001abc\r\n", "0", "abc");
+    row("stops at second point", "*000114.7.3\r\n", "14.7", "14.7.3");
+    row("exponent", "*00011.5E3\r\n", "1500", "1.5E3");
+    row("trailing zeros dropped", "*000114.7000\r\n", "14.7", "14.7000");
+    row("short reply", "*00\r\n", "0", "");
+    row("period reply", "*0001 28123.456\r\n", "28123.456", " 28123.456");
 }
 
 void TestFrames::replyNumber() {
@@ -141,12 +150,11 @@ void TestFrames::settingsText() {
     s.parity = 'E';
     s.dataBits = 7;
     QCOMPARE(s.settingsText(), QStringLiteral("2400,E,7,1"));
-    PortSettings parsed;
-    QVERIFY(PortSettings::parseSettingsText("4800,O,7,1", parsed));
-    QCOMPARE(parsed.baudRate, 4800);
-    QCOMPARE(parsed.parity, 'O');
-    QVERIFY(!PortSettings::parseSettingsText("4800,X,7,1", parsed));
-    QVERIFY(!PortSettings::parseSettingsText("fast,N,8,1", parsed));
+    // The loop's frame: 7 data bits with parity, 8 without; nothing shown before detection.
+    QCOMPARE(LinkSettings::of("COM 2", 4800, 'O').settingsText(), QStringLiteral("4800,O,7,1"));
+    QCOMPARE(LinkSettings::of("COM 2", 19200, 'N').settingsText(), QStringLiteral("19200,N,8,1"));
+    const LinkSettings none;
+    QCOMPARE(none.baudText() + none.parityText() + none.dataBitsText(), QString());
 
     QCOMPARE(fixedText(0.356), QStringLiteral("0.36"));
     QCOMPARE(fixedText(0), QStringLiteral("0.00"));

@@ -1,37 +1,39 @@
-// The link's readers on simulated time: what each returns, when, and what the operator sees.
+// The link's readers on simulated time: what each returns, when, and what the observer hears.
 #include "Link.h"
-#include "ScriptedOperator.h"
 #include "ScriptedPort.h"
 #include "SimRuntime.h"
+#include "Transactions.h"
 
 #include <QTest>
 
 using namespace cvi;
-using cvi::test::ScriptedOperator;
 using cvi::test::ScriptedPort;
 
 namespace {
+struct Heard : ExchangeObserver {
+    int broken = 0;
+    QStringList lines;
+    void brokenLine() override { ++broken; }
+    void received(const QString& line) override { lines << line; }
+};
+
 struct Bench {
     sim::VirtualClock clock;
     sim::SimRuntime runtime{clock};
-    ScriptedOperator op;
-    AppState state;
     PortMap map;
+    Heard heard;
     ScriptedPort* port = nullptr;
     std::unique_ptr<Link> link;
 
     Bench() {
-        state.PortName = "COM 1";
-        state.BaudRate = "9600";
-        state.Parity = "N";
-        state.DataBits = "8";
-        state.ReadTimeout = 1.0;
         auto p = std::make_unique<ScriptedPort>(clock);
         port = p.get();
-        link = std::make_unique<Link>(state, runtime, op, map, std::move(p));
-        link->OpenPort();
+        link = std::make_unique<Link>(runtime, map, std::move(p));
+        link->setObserver(&heard);
+        link->OpenPort(LinkSettings::of("COM 1", 9600, 'N'));
     }
 };
+
 } // namespace
 
 class TestReaders : public QObject {
@@ -45,58 +47,53 @@ private slots:
     void readContinuous();
     void readTerminalInput();
     void readReplyPerCharacterTimeout();
-    void collectBroadcastReplies();
-    void collectBroadcastWithoutAnswer();
-    void collectBroadcastWrongMnemonic();
+    void collectBroadcastEndlessLineIsBounded_data();
     void collectBroadcastEndlessLineIsBounded();
-    void deviceLostEndsReadAtOnce();
-    void openAndWakeUp();
+    void deviceLostEndsEveryReader_data();
+    void deviceLostEndsEveryReader();
+    void openAndClose();
     void waitForInput();
 };
 
 void TestReaders::readInputLines_data() {
     QTest::addColumn<QByteArray>("arriving");
     QTest::addColumn<QString>("result");
-    QTest::addColumn<bool>("dataError");
-    QTest::newRow("plain reply") << QByteArray("*0001PR=238\r\n") << "*0001PR=238\r\n" << false;
-    QTest::newRow("star discards what came before") << QByteArray("xx*0001PR=238\r\n") << "*0001PR=238\r\n" << false;
-    QTest::newRow("second star restarts") << QByteArray("*00*0001PR=238\r\n") << "*0001PR=238\r\n" << false;
-    QTest::newRow("LF without CR") << QByteArray("*0001PR=238\n") << "" << true;
-    QTest::newRow("high bytes kept") << QByteArray("*0001VR=\xB0\xD2\r\n") << QString::fromLatin1("*0001VR=\xB0\xD2\r\n") << false;
-    QTest::newRow("NUL bytes kept") << QByteArray("*0001VR=\0\0\r\n", 12) << QString::fromLatin1("*0001VR=\0\0\r\n", 12) << false;
+    QTest::addColumn<int>("brokenLines");
+    QTest::newRow("plain reply") << QByteArray("*0001PR=238\r\n") << "*0001PR=238\r\n" << 0;
+    QTest::newRow("star discards what came before") << QByteArray("xx*0001PR=238\r\n") << "*0001PR=238\r\n"
+                                                    << 0;
+    QTest::newRow("second star restarts") << QByteArray("*00*0001PR=238\r\n") << "*0001PR=238\r\n" << 0;
+    QTest::newRow("LF without CR") << QByteArray("*0001PR=238\n") << "" << 1;
+    QTest::newRow("high bytes kept") << QByteArray("*0001VR=\xB0\xD2\r\n")
+                                     << QString::fromLatin1("*0001VR=\xB0\xD2\r\n") << 0;
+    QTest::newRow("NUL bytes kept") << QByteArray("*0001VR=\0\0\r\n", 12)
+                                    << QString::fromLatin1("*0001VR=\0\0\r\n", 12) << 0;
 }
 
 void TestReaders::readInputLines() {
     QFETCH(QByteArray, arriving);
     QFETCH(QString, result);
-    QFETCH(bool, dataError);
+    QFETCH(int, brokenLines);
     Bench b;
     b.port->arrive(0.1, arriving, 0.001);
-    const auto line = b.link->ReadInput();
+    const auto line = b.link->ReadInput(1.0);
     QVERIFY(line.has_value());
     QCOMPARE(*line, result);
-    QCOMPARE(b.op.messages.size(), dataError ? 1 : 0);
-    if (dataError) {
-        QCOMPARE(b.op.messages[0].text, QStringLiteral("CR and LF can not be detected !"));
-        QCOMPARE(b.op.messages[0].title, QStringLiteral("Data Error"));
-        QCOMPARE(b.op.messages[0].icon, Operator::Icon::Exclamation);
-    }
+    QCOMPARE(b.heard.broken, brokenLines);
 }
 
 void TestReaders::readInputTimesOut() {
     for (double timeout : {2.5, 0.0}) {
         Bench b;
-        b.state.ReadTimeout = timeout;
-        const double start = b.clock.now();
-        QVERIFY(!b.link->ReadInput().has_value());
-        const double waited = b.clock.now() - start;
-        QVERIFY2(waited > timeout && waited < timeout + 0.01, qPrintable(QString::number(waited)));
-        QVERIFY(b.op.messages.isEmpty());
+        QVERIFY(!b.link->ReadInput(timeout).has_value());
+        QVERIFY2(b.clock.now() > timeout && b.clock.now() < timeout + 0.01,
+                 qPrintable(QString::number(b.clock.now())));
+        QCOMPARE(b.heard.broken, 0);
     }
     // A reply that starts in time but ends after the time-out is no reply.
     Bench b;
     b.port->arrive(0.5, "*0001PR=238\r\n", 0.1);
-    QVERIFY(!b.link->ReadInput().has_value());
+    QVERIFY(!b.link->ReadInput(1.0).has_value());
 }
 
 void TestReaders::readInputLetsInterfaceRun() {
@@ -105,20 +102,19 @@ void TestReaders::readInputLetsInterfaceRun() {
     bool clickedDuringRead = false;
     b.clock.at(0.4, [&] { clickedDuringRead = true; });
     const long before = b.runtime.pumps();
-    QVERIFY(b.link->ReadInput().has_value());
+    QVERIFY(b.link->ReadInput(1.0).has_value());
     QVERIFY(clickedDuringRead);
     QVERIFY(b.runtime.pumps() > before);
 }
 
 void TestReaders::readInputEndlessLineIsBroken() {
     Bench b;
-    b.state.ReadTimeout = 100;
     b.port->arrive(0.01, QByteArray(20000, 'x'));
-    const auto line = b.link->ReadInput();
+    const auto line = b.link->ReadInput(100);
     QVERIFY(line.has_value());
     QCOMPARE(*line, QString());
     QVERIFY(b.port->charsRead <= Link::MaxLine + 1);
-    QCOMPARE(b.op.messageTexts(), QStringList{"CR and LF can not be detected !"});
+    QCOMPARE(b.heard.broken, 1);
 }
 
 void TestReaders::readContinuous() {
@@ -126,31 +122,32 @@ void TestReaders::readContinuous() {
         Bench b;
         b.port->arrive(0.0, QByteArray(901, 'x'));
         b.clock.runDue();
-        QCOMPARE(b.link->ReadContinuous(), QStringLiteral("Overflow"));
+        QCOMPARE(b.link->ReadContinuous(1.0), QStringLiteral("Overflow"));
         QCOMPARE(b.port->charsRead, 0L);
     }
     {
         Bench b;
         b.port->arrive(0.0, QByteArray(880, 'x') + "*0001 14.7\r\n");
         b.clock.runDue();
-        QCOMPARE(b.link->ReadContinuous(), QStringLiteral("*0001 14.7\r\n"));
+        QCOMPARE(b.link->ReadContinuous(1.0), QStringLiteral("*0001 14.7\r\n"));
     }
     {
         Bench b; // a line without CR is still a line here, and time-out gives empty text
         b.port->arrive(0.1, "*0001 14.7\n");
-        QCOMPARE(b.link->ReadContinuous(), QStringLiteral("*0001 14.7\n"));
-        QCOMPARE(b.link->ReadContinuous(), QString());
-        QVERIFY(b.op.messages.isEmpty());
+        QCOMPARE(b.link->ReadContinuous(1.0), QStringLiteral("*0001 14.7\n"));
+        QCOMPARE(b.link->ReadContinuous(1.0), QString());
+        QVERIFY(b.clock.now() > 1.1 && b.clock.now() < 1.11);
+        QCOMPARE(b.heard.broken, 0);
     }
 }
 
 void TestReaders::readTerminalInput() {
     Bench b;
     b.port->arrive(0.1, "*0001VR=1.0\r\nab*cd\r\n\r\n", 0.001);
-    QCOMPARE(b.link->ReadTerminalInput().value_or("none"), QStringLiteral("*0001VR=1.0"));
-    QCOMPARE(b.link->ReadTerminalInput().value_or("none"), QStringLiteral("ab*cd"));
-    QCOMPARE(b.link->ReadTerminalInput().value_or("none"), QString());
-    QVERIFY(!b.link->ReadTerminalInput().has_value());
+    QCOMPARE(b.link->ReadTerminalInput(1.0).value_or("none"), QStringLiteral("*0001VR=1.0"));
+    QCOMPARE(b.link->ReadTerminalInput(1.0).value_or("none"), QStringLiteral("ab*cd"));
+    QCOMPARE(b.link->ReadTerminalInput(1.0).value_or("none"), QString());
+    QVERIFY(!b.link->ReadTerminalInput(1.0).has_value());
 }
 
 void TestReaders::readReplyPerCharacterTimeout() {
@@ -159,127 +156,101 @@ void TestReaders::readReplyPerCharacterTimeout() {
     const QByteArray slow = QByteArray(38, 'a') + "\r\n";
     b.port->arrive(0.5, slow, 0.5);
     const long pumps = b.runtime.pumps();
-    QCOMPARE(b.link->ReadReply(), QString::fromLatin1(slow));
+    QCOMPARE(b.link->ReadReply(1.0), QString::fromLatin1(slow));
     QCOMPARE(b.runtime.pumps(), pumps); // it does not run the interface
     // A gap longer than the time-out: the characters so far.
     const double t = b.clock.now();
     b.port->arrive(t + 0.2, "*0001DD");
     b.port->arrive(t + 2.0, "=1\r\n");
-    QCOMPARE(b.link->ReadReply(), QStringLiteral("*0001DD"));
-    QCOMPARE(b.link->ReadReply(), QStringLiteral("=1\r\n"));
+    QCOMPARE(b.link->ReadReply(1.0), QStringLiteral("*0001DD"));
+    QCOMPARE(b.link->ReadReply(1.0), QStringLiteral("=1\r\n"));
 }
 
-void TestReaders::collectBroadcastReplies() {
-    Bench b;
-    b.link->ClosePort();
-    b.port->onWrite = [&](const QByteArray& w, double t) {
-        if (!w.endsWith("\r\n")) return;
-        b.port->arrive(t + 0.05, "*0001BL=1\r\n*0002BL=1\r\n*0003BL=1\r\n*9900EW*9900BL=1\r\n", 0.001);
-    };
-    QStringList appended;
-    const double start = b.clock.now();
-    const QString value =
-        b.link->CollectBroadcastReplies("*9900EW*9900BL=1", [&](const QString& line) { appended << line; });
-    QCOMPARE(value, QStringLiteral("1"));
-    QCOMPARE(appended, (QStringList{"*0001BL=1\r\n", "*0002BL=1\r\n", "*0003BL=1\r\n"}));
-    QCOMPARE(b.port->writes.size(), 2);
-    QCOMPARE(b.port->writes[0].bytes, QByteArray("*"));
-    QCOMPARE(b.port->writes[1].bytes, QByteArray("**9900EW*9900BL=1\r\n"));
-    QVERIFY(b.port->writes[1].time - b.port->writes[0].time >= 0.010);
-    QVERIFY(!b.port->isOpen());
-    QVERIFY(b.clock.now() - start < 3.2);
-    QVERIFY(b.op.messages.isEmpty());
-}
-
-void TestReaders::collectBroadcastWithoutAnswer() {
-    Bench b;
-    b.link->ClosePort();
-    const double start = b.clock.now();
-    QCOMPARE(b.link->CollectBroadcastReplies("*9900EW*9900BL=0", {}), QString());
-    QVERIFY(b.clock.now() - start >= 3.0 && b.clock.now() - start < 3.1);
-}
-
-void TestReaders::collectBroadcastWrongMnemonic() {
-    Bench b;
-    b.link->ClosePort();
-    b.port->onWrite = [&](const QByteArray& w, double t) {
-        if (w.endsWith("\r\n")) b.port->arrive(t + 0.05, "*0001BL=1\r\n*0002MD=0\r\n*0003BL=1\r\n");
-    };
-    QStringList appended;
-    QCOMPARE(b.link->CollectBroadcastReplies("*9900EW*9900BL=1", [&](const QString& l) { appended << l; }),
-             QStringLiteral("1"));
-    QCOMPARE(appended, QStringList{"*0001BL=1\r\n"});
-    QCOMPARE(b.op.messages.size(), 1);
-    QCOMPARE(b.op.messages[0].text, QStringLiteral("The responce is not an expected responce!"));
-    QCOMPARE(b.op.messages[0].title, QStringLiteral("Error!"));
-    QCOMPARE(b.op.messages[0].icon, Operator::Icon::Information);
+void TestReaders::collectBroadcastEndlessLineIsBounded_data() {
+    // Replies that begin just before the three-second window closes (the broadcast is written at
+    // 0.01 s): a line still coming in is followed until one second after its last character.
+    QTest::addColumn<QByteArray>("arriving");
+    QTest::addColumn<double>("spacing");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<double>("end");
+    QTest::newRow("endless line") << QByteArray(3000, 'x') << 0.002 << QStringList() << 9.958;
+    QTest::newRow("line stops half-way")
+        << QByteArray("*0001BL=1\r\n*0002BL=1") << 0.0 << QStringList{"*0001BL=1\r\n"} << 3.96;
 }
 
 void TestReaders::collectBroadcastEndlessLineIsBounded() {
+    QFETCH(QByteArray, arriving);
+    QFETCH(double, spacing);
+    QFETCH(QStringList, lines);
+    QFETCH(double, end);
     Bench b;
     b.link->ClosePort();
-    // Characters keep coming, never a line end: the collection still ends.
     b.port->onWrite = [&](const QByteArray& w, double t) {
-        if (w.endsWith("\r\n")) b.port->arrive(t + 2.9, QByteArray(3000, 'x'), 0.002);
+        if (w.endsWith("\r\n")) b.port->arrive(t + 2.95, arriving, spacing);
     };
-    const double start = b.clock.now();
-    QCOMPARE(b.link->CollectBroadcastReplies("*9900EW*9900BL=1", {}), QString());
-    QVERIFY2(b.clock.now() - start < 12.0, qPrintable(QString::number(b.clock.now() - start)));
-    // And a line that stops half-way after the window is abandoned after the gap.
-    Bench c;
-    c.link->ClosePort();
-    c.port->onWrite = [&](const QByteArray& w, double t) {
-        if (w.endsWith("\r\n")) c.port->arrive(t + 2.95, "*0001BL=1\r\n*0002B");
-    };
-    const double s2 = c.clock.now();
-    QStringList appended;
-    QCOMPARE(c.link->CollectBroadcastReplies("*9900EW*9900BL=1", [&](const QString& l) { appended << l; }),
-             QStringLiteral("1"));
-    QCOMPARE(appended.size(), 1);
-    QVERIFY(c.clock.now() - s2 < 4.5);
+    const BroadcastReplies r = collectBroadcastReplies(
+        Channel{*b.link, LinkSettings::of("COM 1", 9600, 'N'), {}}, QStringLiteral("*9900EW*9900BL=1"));
+    QCOMPARE(r.lines, lines);
+    QCOMPARE(b.heard.lines, lines);
+    QVERIFY2(qAbs(b.clock.now() - end) < 0.005, qPrintable(QString::number(b.clock.now())));
+    QVERIFY(!b.port->isOpen());
 }
 
-void TestReaders::deviceLostEndsReadAtOnce() {
+void TestReaders::deviceLostEndsEveryReader_data() {
+    QTest::addColumn<int>("reader");
+    QTest::newRow("ReadInput") << 0;
+    QTest::newRow("ReadContinuous") << 1;
+    QTest::newRow("ReadTerminalInput") << 2;
+    QTest::newRow("ReadReply") << 3;
+}
+
+void TestReaders::deviceLostEndsEveryReader() {
+    QFETCH(int, reader);
     Bench b;
-    b.state.ReadTimeout = 10;
+    const std::function<void()> reads[] = {
+        [&] { b.link->ReadInput(10); }, [&] { b.link->ReadContinuous(10); },
+        [&] { b.link->ReadTerminalInput(10); }, [&] { b.link->ReadReply(10); }};
     b.port->loseAt(0.5);
-    QVERIFY(!b.link->ReadInput().has_value());
-    QVERIFY(b.clock.now() < 0.6);
-    QCOMPARE(b.op.messages.size(), 1);
-    QVERIFY(b.op.messages[0].text.contains("lost"));
-    QVERIFY(b.link->lostDuringRead());
-    // Further reads end at once and say nothing more.
-    QVERIFY(!b.link->ReadTerminalInput().has_value());
-    QCOMPARE(b.link->ReadContinuous(), QString());
-    QCOMPARE(b.op.messages.size(), 1);
+    try {
+        reads[reader]();
+        QFAIL("a lost device must end the read with an error");
+    } catch (const PortError& e) {
+        QCOMPARE(e.kind(), PortError::Kind::DeviceLost);
+        QCOMPARE(e.text(),
+                 QStringLiteral("The serial port /dev/ttyS0 has been lost (the adapter was unplugged or "
+                                "the line closed). Check the connection, then run Startup again."));
+    }
+    QVERIFY2(b.clock.now() < 0.51, qPrintable(QString::number(b.clock.now())));
+    QVERIFY(!b.link->PortOpen());
     QVERIFY_THROWS_EXCEPTION(PortError, b.link->Output("*"));
+    QVERIFY(b.port->writes.isEmpty());
 }
 
-void TestReaders::openAndWakeUp() {
+void TestReaders::openAndClose() {
     Bench b;
     b.link->ClosePort();
-    b.state.PortName = "COM 3";
-    b.state.BaudRate = "2400";
-    b.state.Parity = "E";
-    b.state.DataBits = "7";
-    b.link->OpenPort();
+    b.link->OpenPort(LinkSettings::of("COM 3", 2400, 'E'));
     QCOMPARE(b.port->settings.portNumber, 3);
     QCOMPARE(b.port->settings.settingsText(), QStringLiteral("2400,E,7,1"));
-    QCOMPARE(b.port->settings.device, b.map.device(3));
-    b.link->WakeUp();
-    b.link->Output("**0100PR\r\n");
-    QCOMPARE(b.port->writtenBytes(), QByteArray("***0100PR\r\n"));
-    QVERIFY(b.port->writes[1].time - b.port->writes[0].time >= 0.010);
+    QCOMPARE(b.port->settings.device, QStringLiteral("/dev/ttyS2"));
     b.link->ClosePort();
     b.link->ClosePort(); // closing a closed port does nothing
     QVERIFY_THROWS_EXCEPTION(PortError, b.link->Output("x"));
     b.port->openFailure = PortError::Kind::Unavailable;
     try {
-        b.link->OpenPort();
+        b.link->OpenPort(LinkSettings::of("COM 1", 9600, 'N'));
         QFAIL("open should fail");
     } catch (const PortError& e) {
         QCOMPARE(e.code(), 8010);
     }
+    // Before detection there is no baud rate to open with.
+    try {
+        b.link->OpenPort(LinkSettings{});
+        QFAIL("open without a baud rate should fail");
+    } catch (const PortError& e) {
+        QCOMPARE(e.kind(), PortError::Kind::BadSettings);
+    }
+    QCOMPARE(b.port->opens, 2);
 }
 
 void TestReaders::waitForInput() {

@@ -2,14 +2,12 @@
 #include "Link.h"
 #include "PtyPair.h"
 #include "RealSerialPort.h"
-#include "ScriptedOperator.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 
 using namespace cvi;
-using cvi::test::ScriptedOperator;
 
 class TestRealPort : public QObject {
     Q_OBJECT
@@ -18,44 +16,56 @@ private slots:
     void vanishedDeviceIsReportedOnceWithoutSpinning();
     void missingDeviceIsUnavailable();
     void forbiddenDeviceSaysWhatToDo();
+    void closeDrainsWhileStillOpen();
 };
 
 namespace {
 struct RealBench {
     PtyPair pty;
     QtRuntime runtime;
-    ScriptedOperator op;
-    AppState state;
+    LinkSettings settings;
     PortMap map;
     RealSerialPort* port = nullptr;
     std::unique_ptr<Link> link;
 
-    explicit RealBench(const char* parity = "E") {
+    explicit RealBench(char parity, std::unique_ptr<RealSerialPort> p = std::make_unique<RealSerialPort>())
+        : settings(LinkSettings::of("COM 1", 4800, parity)) {
         map.setDevice(1, pty.slavePath);
-        state.PortName = "COM 1";
-        state.BaudRate = "4800";
-        state.Parity = parity;
-        state.DataBits = QString(parity) == "N" ? "8" : "7";
-        auto p = std::make_unique<RealSerialPort>();
         port = p.get();
-        link = std::make_unique<Link>(state, runtime, op, map, std::move(p));
+        link = std::make_unique<Link>(runtime, map, std::move(p));
+    }
+};
+
+// Notes what close() leaves for the drain: the port must still be open and Qt's own write buffer
+// already handed to the driver, or the queued bytes would leave at the old line settings.
+class DrainWatcher : public RealSerialPort {
+public:
+    struct Seen {
+        bool open;
+        qint64 toWrite;
+    };
+    QList<Seen> drains;
+
+protected:
+    void drainOutput() override {
+        drains.append({isOpen(), bytesToWrite()});
+        RealSerialPort::drainOutput();
     }
 };
 } // namespace
 
 void TestRealPort::exchangeOnPseudoTerminal() {
-    RealBench b("E");
+    RealBench b('E');
     QVERIFY(!b.pty.slavePath.isEmpty());
-    b.link->OpenPort(); // parity and 7 data bits set before opening are accepted
+    b.link->OpenPort(b.settings); // parity and 7 data bits set before opening are accepted
     b.pty.dropOwnSlave();
     b.link->WakeUp();
     b.link->Output("**0100PR\r\n");
     QByteArray got;
     QTRY_COMPARE((got += b.pty.receive()), QByteArray("***0100PR\r\n"));
 
-    b.state.ReadTimeout = 2.0;
     QTimer::singleShot(100, [&] { b.pty.send("noise*0001PR=238\r\n"); });
-    const auto line = b.link->ReadInput();
+    const auto line = b.link->ReadInput(2.0);
     QCOMPARE(line.value_or("none"), QStringLiteral("*0001PR=238\r\n"));
 
     // Characters that arrive during a fixed delay are seen afterwards without the event loop.
@@ -73,47 +83,48 @@ void TestRealPort::exchangeOnPseudoTerminal() {
     QVERIFY(t.elapsed() < 1000);
     b.link->ClosePort();
     QVERIFY(!b.link->PortOpen());
-    QVERIFY(b.op.messages.isEmpty());
 }
 
 void TestRealPort::vanishedDeviceIsReportedOnceWithoutSpinning() {
-    RealBench b("N");
-    b.link->OpenPort();
+    RealBench b('N');
+    b.link->OpenPort(b.settings);
     b.pty.dropOwnSlave();
     int lostSignals = 0;
     connect(b.port, &SerialPort::deviceLost, this, [&] { ++lostSignals; });
-    b.state.ReadTimeout = 8.0;
     QTimer::singleShot(300, [&] { b.pty.closeMaster(); });
 
     const double cpu0 = processCpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    const auto line = b.link->ReadInput();
+    try {
+        b.link->ReadInput(8.0);
+        QFAIL("a vanished device must end the read with an error");
+    } catch (const PortError& e) {
+        QCOMPARE(e.kind(), PortError::Kind::DeviceLost);
+        QVERIFY(e.text().contains(b.pty.slavePath));
+    }
     const qint64 readMs = wall.elapsed();
-    QVERIFY(!line.has_value());
     QVERIFY2(readMs < 3000, qPrintable(QString::number(readMs))); // ends at once, not after 8 s
 
     // Let the event loop run a while longer: the error storm must have stopped.
     QElapsedTimer settle;
     settle.start();
-    while (settle.elapsed() < 1000) b.runtime.pump(0.1);
+    while (settle.elapsed() < 1000)
+        b.runtime.pump(0.1);
     const double cpu = processCpuSeconds() - cpu0;
     QVERIFY2(cpu < 0.6, qPrintable(QStringLiteral("cpu %1 s over %2 ms").arg(cpu).arg(wall.elapsed())));
 
     QCOMPARE(lostSignals, 1);
-    QCOMPARE(b.op.messages.size(), 1);
-    QVERIFY(b.op.messages[0].text.contains(b.pty.slavePath));
     QVERIFY(!b.link->PortOpen());
-    QVERIFY(!b.link->ReadInput().has_value());
-    QCOMPARE(b.op.messages.size(), 1);
+    QVERIFY_THROWS_EXCEPTION(PortError, b.link->ReadInput(1.0));
+    QCOMPARE(lostSignals, 1);
 }
 
 void TestRealPort::missingDeviceIsUnavailable() {
-    RealBench b("N");
+    RealBench b('N');
     b.map.setDevice(2, "/tmp/cvi-no-such-device");
-    b.state.PortName = "COM 2";
     try {
-        b.link->OpenPort();
+        b.link->OpenPort(LinkSettings::of("COM 2", 4800, 'N'));
         QFAIL("opening a missing device must fail");
     } catch (const PortError& e) {
         QCOMPARE(e.kind(), PortError::Kind::Unavailable);
@@ -124,15 +135,33 @@ void TestRealPort::missingDeviceIsUnavailable() {
 
 void TestRealPort::forbiddenDeviceSaysWhatToDo() {
     if (geteuid() == 0) QSKIP("root may open any device");
-    RealBench b("N");
+    RealBench b('N');
     ::chmod(qPrintable(b.pty.slavePath), 0);
     try {
-        b.link->OpenPort();
+        b.link->OpenPort(b.settings);
         QFAIL("opening a forbidden device must fail");
     } catch (const PortError& e) {
         QCOMPARE(e.kind(), PortError::Kind::PermissionDenied);
         QVERIFY(e.text().contains("dialout"));
     }
+}
+
+void TestRealPort::closeDrainsWhileStillOpen() {
+    auto owned = std::make_unique<DrainWatcher>();
+    DrainWatcher* watcher = owned.get();
+    RealBench b('N', std::move(owned));
+    b.link->OpenPort(b.settings);
+    b.pty.dropOwnSlave();
+    const QByteArray block = QByteArray(600, 'x') + "\r\n";
+    b.link->Output(QString::fromLatin1(block));
+    b.link->ClosePort();
+    b.link->ClosePort(); // a closed port has nothing to drain
+    QCOMPARE(watcher->drains.size(), 1);
+    QVERIFY(watcher->drains[0].open);
+    QCOMPARE(watcher->drains[0].toWrite, 0);
+    QVERIFY(!b.link->PortOpen());
+    QByteArray got;
+    QTRY_COMPARE((got += b.pty.receive()), block);
 }
 
 QTEST_GUILESS_MAIN(TestRealPort)

@@ -30,25 +30,17 @@ struct DiscoveryBench {
     std::unique_ptr<MainWindow> main;
     QComboBox* lists[5] = {};
 
-    // `beforeInstall` puts other pages' controls in place before discovery looks for them.
-    explicit DiscoveryBench(const sim::LoopConfig& config = sim::LoopConfig::demo(),
-                            const std::function<void(MainWindow&)>& beforeInstall = {})
-        : b(config) {
+    explicit DiscoveryBench(const sim::LoopConfig& config = sim::LoopConfig::demo()) : b(config) {
         AppState& s = b.state;
         s.ProgramFolder = folder.path();
-        s.IDList = s.BaudRate = s.Parity = s.DataBits = QString();
+        s.IDList.clear();
+        s.Link = LinkSettings{s.Link.port};
         s.InstrumentCount = 0;
         s.CommTimeout = s.ReadTimeout = s.MeasureTimeout = 0;
         main = std::make_unique<MainWindow>(s, b.runtime, b.op, b.ports);
-        const char* names[5] = {"cboSampling", "cboConfiguration", "cboCalibration", "cboSystem",
-                                "cboAnalog"};
-        for (int i = 0; i < 5; ++i) {
-            lists[i] = new QComboBox(main->page(i));
-            lists[i]->setObjectName(QString::fromLatin1(names[i]));
-            main->registerIdList(i, lists[i]);
-        }
-        if (beforeInstall) beforeInstall(*main);
-        installDiscovery(*main);
+        for (int i = 0; i < 5; ++i)
+            main->registerIdList(i, lists[i] = new QComboBox(main->page(i)));
+        installDiscovery(main->host());
     }
 
     // The next dialog shown modally is handed to `handle` and ends as its buttons leave it.
@@ -83,6 +75,9 @@ struct DiscoveryBench {
         return out;
     }
     AppState& state() { return b.state; }
+    // Baud rate, parity and data bits as the program holds them: "9600,N,8".
+    QString linkText() { return state().BaudRate() + "," + state().Parity() + "," + state().DataBits(); }
+    PageHost& host() { return main->host(); }
     QLabel* left() { return main->leftMessage(); }
     bool enabled(const char* action) { return main->action(action) && main->action(action)->isEnabled(); }
     QStringList listItems(int place) {
@@ -101,10 +96,18 @@ inline void click(QObject& parent, const QString& name) {
     Q_ASSERT(button);
     button->click();
 }
-inline QString text(QObject& parent, const QString& name) {
-    if (auto* label = child<QLabel>(parent, name)) return label->text();
-    if (auto* edit = child<QPlainTextEdit>(parent, name)) return edit->toPlainText();
-    return "<missing " + name + ">";
+// The texts of the labels and boxes named (separated by spaces), joined by "|".
+inline QString text(QObject& parent, const QString& names) {
+    QStringList out;
+    for (const QString& name : names.split(' ')) {
+        if (auto* label = child<QLabel>(parent, name))
+            out << label->text();
+        else if (auto* edit = child<QPlainTextEdit>(parent, name))
+            out << edit->toPlainText();
+        else
+            out << "<missing " + name + ">";
+    }
+    return out.join('|');
 }
 // The Startup dialog's controls as the operator finds them: those not hidden, "-" after greyed-out ones.
 inline QString controls(QWidget& dialog) {
@@ -117,10 +120,6 @@ inline QString controls(QWidget& dialog) {
 // A loop of n instruments numbered from 01.
 inline sim::LoopConfig numbered(int n, int baud = 9600, char parity = 'N') {
     return sim::LoopConfig::numbered(n, baud, parity);
-}
-// A report line as the Startup dialog composes it.
-inline QString reportLine(const QString& id, const QString& parity, const QString& version) {
-    return QString(7, ' ') + id + QString(17, ' ') + parity + QString(20, ' ') + version + "\r\n";
 }
 
 } // namespace cvi::test

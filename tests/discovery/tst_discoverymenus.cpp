@@ -17,8 +17,8 @@ using namespace cvi::test;
 namespace {
 struct SettingsCase {
     sim::LoopConfig config;
-    QString buttons;  // pressed in this order
-    QString settings; // baud rate, parity and data bits afterwards
+    QString buttons; // pressed in this order
+    QString chosen;  // the settings chosen, and their options checked, before the last button
     double commTimeout;
     QString wire = {}, message = {}; // the lines written, separated by |
 };
@@ -29,8 +29,8 @@ struct TimeoutCase {
 struct RenumberCase {
     int count;
     QStringList answers;
-    QString line, idList; // line empty: nothing sent
-    bool refused = false;
+    QString line, idList, message = {}; // line empty: nothing sent
+    bool lost = false;
 };
 } // namespace
 Q_DECLARE_METATYPE(SettingsCase)
@@ -48,12 +48,6 @@ void connectDemo(DiscoveryBench& t) {
     for (const char* name : {"mnuMeasure", "mnuSettings", "mnuTimeout"})
         t.main->setActionEnabled(name, true);
 }
-
-QLabel* addLabel(DiscoveryBench& t, int page, const char* name, const QString& content) {
-    auto* label = new QLabel(content, t.main->page(page));
-    label->setObjectName(QString::fromLatin1(name));
-    return label;
-}
 } // namespace
 
 class TestDiscoveryMenus : public QObject {
@@ -63,86 +57,65 @@ private slots:
         setEndProgramHook([] {});
     }
 
-    // Detection on another port than cvi.ini names, then OK.
-    void startupMenuFindsLoop() {
+    void startupMenu_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("detection on COM 2, OK") << "OK"; // cvi.ini names COM 3
+        QTest::newRow("OK, cvi.ini cannot be written") << "OK unwritable";
+        QTest::newRow("Cancel") << "CmdCancel";
+        QTest::newRow("closed without a button") << "";
+    }
+    void startupMenu() {
+        QFETCH(QString, how);
         DiscoveryBench t;
         connectDemo(t);
         t.state().IDList = "0405";
         t.writeIni("3\r\n");
+        const bool found = how.startsWith("OK"), unwritable = how.endsWith("unwritable");
+        if (unwritable) { // a folder that cannot exist: its parent is a file
+            QVERIFY(QFile(t.folder.filePath("plain-file")).open(QIODevice::WriteOnly));
+            t.state().ProgramFolder = t.folder.filePath("plain-file/cvi");
+        }
+        auto loopItems = [&t](bool on) {
+            for (const char* name : {"mnuMeasure", "mnuSettings", "mnuTimeout"})
+                QVERIFY2(t.enabled(name) == on, name);
+        };
         t.onDialog([&](QDialog& d) {
             // While the dialog runs the pages are out of reach.
             QVERIFY(t.state().IDList.isEmpty() && t.main->panel()->isHidden() && t.left()->text().isEmpty());
-            for (const char* name : {"mnuMeasure", "mnuSettings", "mnuTimeout"})
-                QVERIFY2(!t.enabled(name), name);
+            loopItems(false);
             QCOMPARE(text(d, "lblMessage"), QStringLiteral("Please start the system check!"));
+            if (how == "CmdCancel") click(d, how);
+            if (!found) return;
             child<QComboBox>(d, "LstPortID")->setCurrentIndex(1);
             click(d, "cmdStart");
             click(d, "CmdOK");
         });
         t.main->action("mnuStartup")->trigger();
         QCOMPARE(t.b.op.dialogsRun, QStringList{"frmSystemCheck"});
-        QCOMPARE(t.readIni(), QByteArray("2\r\n"));
+        QCOMPARE(t.readIni(), QByteArray(found && !unwritable ? "2\r\n" : "3\r\n"));
         QCOMPARE(t.state().StartupFlag, QStringLiteral("Yes"));
+        QCOMPARE(t.state().IDList, found ? QStringLiteral("010203") : QString());
+        QCOMPARE(t.main->panel()->isHidden(), !found);
+        loopItems(found);
+        QCOMPARE(t.left()->text(), found ? QStringLiteral("Push the start button!")
+                                         : QStringLiteral("Select startup to establish communication!"));
+        // The run goes on with what was found; an unwritable cvi.ini is reported.
+        QCOMPARE(t.messages().size(), unwritable ? 1 : 0);
+        if (unwritable)
+            QVERIFY(t.messages()[0].startsWith("Warning [!] The settings file " +
+                                               t.folder.filePath("plain-file/cvi/cvi.ini")));
+        // The dialog is gone and its port closed.
+        QVERIFY(!t.main->findChild<QDialog*>("frmSystemCheck"));
+        QVERIFY(!t.b.loop->attached());
+        if (!found) return;
         for (int i = 0; i < 5; ++i) {
             QCOMPARE(t.listItems(i), (QStringList{"01", "02", "03"}));
             QCOMPARE(t.lists[i]->currentIndex(), 0);
         }
         QCOMPARE(t.main->panel()->currentIndex(), int(MainWindow::PageConfiguration));
-        QVERIFY(!t.main->panel()->isHidden());
-        for (const char* name : {"mnuMeasure", "mnuSettings", "mnuTimeout"})
-            QVERIFY2(t.enabled(name), name);
-        QCOMPARE(t.left()->text(), QStringLiteral("Push the start button!"));
-        QVERIFY(t.b.op.messages.isEmpty());
-        // The dialog is gone and its port closed.
-        QVERIFY(!t.main->findChild<QDialog*>("frmSystemCheck"));
-        QVERIFY(!t.b.loop->attached());
     }
 
-    void startupMenuCancelled_data() {
-        QTest::addColumn<bool>("cancel");
-        QTest::newRow("Cancel") << true;
-        QTest::newRow("closed without a button") << false;
-    }
-    void startupMenuCancelled() {
-        QFETCH(bool, cancel);
-        DiscoveryBench t;
-        connectDemo(t);
-        if (cancel) t.onDialog([](QDialog& d) { click(d, "CmdCancel"); });
-        t.main->action("mnuStartup")->trigger();
-        QCOMPARE(t.b.op.dialogsRun, QStringList{"frmSystemCheck"});
-        QVERIFY(t.main->panel()->isHidden());
-        for (const char* name : {"mnuMeasure", "mnuSettings", "mnuTimeout"})
-            QVERIFY2(!t.enabled(name), name);
-        QCOMPARE(t.state().IDList, QString());
-        QCOMPARE(t.state().StartupFlag, QStringLiteral("Yes"));
-        QCOMPARE(t.left()->text(), QStringLiteral("Select startup to establish communication!"));
-        QCOMPARE(t.readIni(), QByteArray("<missing>"));
-    }
-
-    // What each option chooses: 150 baud is offered but never used; the parity sets the data bits.
-    void settingsOptions() {
-        DiscoveryBench t;
-        connectDemo(t);
-        QStringList seen;
-        t.onDialog([&](QDialog& d) {
-            auto& setup = static_cast<CommsSetup&>(d);
-            for (const char* option :
-                 {"", "Opt150", "OptOddParity", "OptNoParity", "Opt4800", "OptEvenParity"}) {
-                if (*option) click(d, option);
-                QStringList on;
-                for (const auto* radio : d.findChildren<QRadioButton*>())
-                    if (radio->isChecked()) on << radio->objectName();
-                seen << on.join(' ') + " " + setup.chosenBaudRate() + "," + setup.chosenParity() + "," +
-                            setup.chosenDataBits();
-            }
-            click(d, "CmdCancel");
-        });
-        t.main->action("mnuSettings")->trigger();
-        QCOMPARE(seen, (QStringList{"Opt9600 OptNoParity 9600,N,8", "Opt9600 OptNoParity 9600,N,8",
-                                    "Opt9600 OptOddParity 9600,O,7", "Opt9600 OptNoParity 9600,N,8",
-                                    "Opt4800 OptNoParity 4800,N,8", "Opt4800 OptEvenParity 4800,E,7"}));
-    }
-
+    // What the options choose: 150 baud is offered but never used; the parity sets the data bits.
     void settingsMenu_data() {
         QTest::addColumn<SettingsCase>("c");
         const sim::LoopConfig demo = sim::LoopConfig::demo();
@@ -154,37 +127,52 @@ private slots:
         // Answers "*0001BL=0" and "*0002BL=1": the second is locked.
         sim::LoopConfig locked = numbered(2);
         locked.instruments[1].params.insert("BL", "1");
-        QTest::newRow("locked") << SettingsCase{locked,          "Opt2400 OptOddParity CmdOK",
-                                                "9600,N,8",      0.25,
-                                                "*|*9900BL\r\n", "Baud is Locked.  Can't change Baud Rate!"};
+        const QString lockCheck = "*|*9900BL\r\n";
+        QTest::newRow("locked") << SettingsCase{locked,     "Opt2400 OptOddParity CmdOK",
+                                                "2400,O,7", 0.25,
+                                                lockCheck,  "Baud is Locked.  Can't change Baud Rate!"};
         sim::LoopConfig silent = numbered(2);
         silent.broken = true;
         for (auto& i : silent.instruments)
             i.faults.silent = true;
-        QTest::newRow("no response") << SettingsCase{silent,          "Opt2400 OptOddParity CmdOK",
-                                                     "9600,N,8",      0.25,
-                                                     "*|*9900BL\r\n", "There is no response !"};
-        QTest::newRow("Cancel") << SettingsCase{demo, "Opt19200 OptOddParity CmdCancel", "9600,N,8", 0.25};
+        QTest::newRow("no response") << SettingsCase{silent,     "Opt2400 OptOddParity OptNoParity CmdOK",
+                                                     "2400,N,8", 0.25,
+                                                     lockCheck,  "There is no response !"};
+        QTest::newRow("Cancel") << SettingsCase{demo, "Opt19200 OptOddParity Opt150 CmdCancel", "19200,O,7",
+                                                0.25};
         QTest::newRow("closed without a button") << SettingsCase{demo, "", "9600,N,8", 0.25};
     }
     void settingsMenu() {
         QFETCH(SettingsCase, c);
-        const auto& [config, buttons, settings, commTimeout, wire, message] = c;
+        const auto& [config, buttons, chosen, commTimeout, wire, message] = c;
         DiscoveryBench t(config);
         connectDemo(t);
-        QLabel* baudLabel = addLabel(t, MainWindow::PageConfiguration, "lblBaudRate", "9600");
-        QLabel* parityLabel = addLabel(t, MainWindow::PageConfiguration, "lblParity", "N");
-        QLabel* command = addLabel(t, MainWindow::PageSampling, "lblCommandBox", "*0100P3");
-        QSignalSpy reset(t.main.get(), &MainWindow::samplingResetRequested);
+        // The Sampling page starts over; the pages showing the link's settings refresh from them.
+        QSignalSpy reset(&t.host(), &PageHost::samplingResetRequested);
+        QStringList refreshed;
+        connect(&t.host(), &PageHost::linkSettingsChanged, this,
+                [&] { refreshed << t.state().BaudRate() + "," + t.state().Parity(); });
         t.lists[1]->setCurrentIndex(2);
         QStringList left;
         t.onDialog([&](QDialog& d) {
             QVERIFY(t.main->panel()->isHidden());
             QCOMPARE(child<QTabWidget>(d, "tabComSettings")->currentIndex(), 0);
-            connect(static_cast<CommsSetup*>(&d), &CommsSetup::leftMessageChanged,
-                    [&](const QString& m) { left << m; });
-            for (const QString& b : buttons.split(' ', Qt::SkipEmptyParts))
+            auto& setup = static_cast<CommsSetup&>(d);
+            connect(&setup, &CommsSetup::leftMessageChanged, [&](const QString& m) { left << m; });
+            QStringList clicks = buttons.split(' ', Qt::SkipEmptyParts);
+            const QString last = clicks.isEmpty() ? QString() : clicks.takeLast();
+            for (const QString& b : clicks)
                 click(d, b);
+            QCOMPARE(setup.chosenBaudRate() + "," + setup.chosenParity() + "," + setup.chosenDataBits(),
+                     chosen);
+            QStringList on;
+            for (const auto* radio : d.findChildren<QRadioButton*>())
+                if (radio->isChecked()) on << radio->objectName();
+            const QString parityOption =
+                QStringList{"OptNoParity", "OptEvenParity",
+                            "OptOddParity"}[QStringLiteral("NEO").indexOf(chosen.section(',', 1, 1))];
+            QCOMPARE(on, QStringList({"Opt" + chosen.section(',', 0, 0), parityOption}));
+            if (!last.isEmpty()) click(d, last);
         });
         t.main->action("mnuSettings")->trigger();
         QCOMPARE(t.b.op.dialogsRun, QStringList{"CommsSetup"});
@@ -210,17 +198,14 @@ private slots:
         QCOMPARE(t.messages(), message.isEmpty() ? QStringList() : QStringList{"Warning [!] " + message});
 
         // Instruments and program use the same settings afterwards, and only new ones reach the pages.
-        const QStringList s = settings.split(',');
-        QCOMPARE(t.state().BaudRate + "," + t.state().Parity + "," + t.state().DataBits, settings);
-        for (int i = 0; i < t.b.loop->size(); ++i) {
-            QCOMPARE(t.b.loop->at(i).baud(), s[0].toInt());
-            QCOMPARE(t.b.loop->at(i).parity(), s[1][0].toLatin1());
-        }
-        QCOMPARE(t.state().CommTimeout, commTimeout);
-        QCOMPARE(t.state().ReadTimeout, adopted ? commTimeout : 2.25);
-        QCOMPARE(baudLabel->text(), s[0]);
-        QCOMPARE(parityLabel->text(), s[1]);
-        QCOMPARE(command->text(), adopted ? QString() : QStringLiteral("*0100P3"));
+        const QString settings = adopted ? chosen : QStringLiteral("9600,N,8");
+        const QString line = settings.section(',', 0, 1); // baud rate and parity
+        QCOMPARE(t.linkText(), settings);
+        for (int i = 0; i < t.b.loop->size(); ++i)
+            QCOMPARE(QString::number(t.b.loop->at(i).baud()) + "," + t.b.loop->at(i).parity(), line);
+        QCOMPARE(QList<double>({t.state().CommTimeout, t.state().ReadTimeout}),
+                 QList<double>({commTimeout, adopted ? commTimeout : 2.25}));
+        QCOMPARE(refreshed, adopted ? QStringList{line} : QStringList());
         QCOMPARE(reset.count(), adopted ? 1 : 0);
     }
 
@@ -250,7 +235,7 @@ private slots:
         value = from.toDouble();
         t.onDialog([&](QDialog& d) {
             QCOMPARE(child<QTabWidget>(d, "tabComSettings")->currentIndex(), 1);
-            QCOMPARE(text(d, "PnlCT") + " " + text(d, "PnlMT"), comm ? from + " 2.25" : "0.25 " + from);
+            QCOMPARE(text(d, "PnlCT PnlMT"), comm ? from + "|2.25" : "0.25|" + from);
             auto* arrows = child<SpinButton>(d, spin);
             for (const QChar p : presses)
                 (p == '+' ? arrows->upArrow() : arrows->downArrow())->click();
@@ -267,38 +252,40 @@ private slots:
 
     void renumber_data() {
         QTest::addColumn<RenumberCase>("c");
+        const QString refused = "Warning [!] There isn't enough numbers to renumber the instruments!...";
         QTest::newRow("three from 1") << RenumberCase{3, {"1"}, "**9900ID\r\n", "010203"};
         QTest::newRow("three from 96") << RenumberCase{3, {"96"}, "**9995ID\r\n", "969798"};
-        QTest::newRow("three from 97") << RenumberCase{3, {"97"}, "", "010203", true};
+        QTest::newRow("three from 97") << RenumberCase{3, {"97"}, "", "010203", refused};
         QTest::newRow("two from 05") << RenumberCase{2, {"05"}, "**9904ID\r\n", "0506"};
         QTest::newRow("abc, 0, 120, 2.5, then 21")
             << RenumberCase{3, {"abc", "0", "120", "2.5", "21"}, "**9920ID\r\n", "212223"};
         QTest::newRow("cancelled") << RenumberCase{3, {}, "", "010203"};
         QTest::newRow("abc, then cancelled") << RenumberCase{3, {"abc", ""}, "", "010203"};
         QTest::newRow("no discovery yet") << RenumberCase{0, {"1"}, "**9900ID\r\n", ""};
+        // Reported once, not thrown into the event loop; no command label to show the command in.
+        QTest::newRow("port lost") << RenumberCase{
+            3, {"1"}, "", "010203", "Communication Error [!] sim does not exist.", true};
     }
     void renumber() {
         QFETCH(RenumberCase, c);
-        const auto& [count, answers, line, idList, refused] = c;
+        const auto& [count, answers, line, idList, message, lost] = c;
         DiscoveryBench t;
         connectDemo(t);
         t.state().InstrumentCount = static_cast<qint16>(count);
-        QLabel* command = addLabel(t, MainWindow::PageConfiguration, "lblCommand", "*0100PR");
+        QLabel command("*0100PR");
         t.main->setMiddleMessage("old");
         for (const QString& a : answers)
             t.b.op.answers.enqueue(a);
+        if (lost) t.b.loop->loseDevice();
 
-        t.main->requestRenumbering();
+        t.host().requestRenumbering(lost ? nullptr : &command);
 
         QCOMPARE(t.b.op.asked.size(), qMax<qsizetype>(answers.size(), 1));
         QCOMPARE(t.b.op.asked[0].prompt, renumberPrompt());
         QCOMPARE(t.b.op.asked[0].title, QStringLiteral("Renumbering Instruments"));
         QCOMPARE(t.b.op.asked.last().defaultAnswer, QStringLiteral("01"));
         QCOMPARE(t.state().IDList, idList);
-        QCOMPARE(t.messages(),
-                 refused
-                     ? QStringList{"Warning [!] There isn't enough numbers to renumber the instruments!..."}
-                     : QStringList());
+        QCOMPARE(t.messages(), message.isEmpty() ? QStringList() : QStringList{message});
         if (line.isEmpty()) {
             QVERIFY(t.b.wire().writes().isEmpty());
             QCOMPARE(t.main->middleMessage()->text(), QString());
@@ -307,7 +294,7 @@ private slots:
         QCOMPARE(t.b.wire().writtenTexts(), (QStringList{"*", line}));
         const auto writes = t.b.wire().writes();
         QVERIFY(writes[1].time - writes[0].time >= 0.010);
-        QCOMPARE(command->text(), line.mid(1, 7));
+        QCOMPARE(command.text(), line.mid(1, 7));
         QCOMPARE(t.main->middleMessage()->text(), QStringLiteral("Instrument IDs have been changed !"));
         QCOMPARE(t.listItems(0).join(""), idList);
         QCOMPARE(t.lists[3]->currentIndex(), idList.isEmpty() ? -1 : 0);
@@ -316,33 +303,6 @@ private slots:
         if (count == 3)
             for (int i = 0; i < 3; ++i)
                 QCOMPARE(t.b.loop->at(i).id(), idList.mid(2 * i, 2));
-    }
-
-    void renumberOnLostPort() {
-        DiscoveryBench t;
-        connectDemo(t);
-        t.b.loop->loseDevice();
-        t.b.op.answers.enqueue("1");
-        t.main->requestRenumbering();
-        QCOMPARE(t.b.op.messages.size(), 1); // reported, not thrown into the event loop
-        QCOMPARE(t.state().IDList, QStringLiteral("010203"));
-    }
-
-    void renumberHint() {
-        QPushButton *autoNumber = nullptr, *start = nullptr;
-        DiscoveryBench t(sim::LoopConfig::demo(), [&](MainWindow& m) {
-            autoNumber = new QPushButton(m.page(MainWindow::PageConfiguration));
-            autoNumber->setObjectName("cmdAutoNumber");
-            start = new QPushButton(m.page(MainWindow::PageConfiguration));
-            start->setObjectName("cmdConfigurationStart");
-        });
-        QEvent enter(QEvent::Enter);
-        t.main->setLeftMessage("Please click on the start button !");
-        QCoreApplication::sendEvent(autoNumber, &enter);
-        QCOMPARE(t.left()->text(), QStringLiteral("Please click on the start button !")); // page not started
-        start->setEnabled(false);
-        QCoreApplication::sendEvent(autoNumber, &enter);
-        QCOMPARE(t.left()->text(), QStringLiteral("Click to change !"));
     }
 };
 

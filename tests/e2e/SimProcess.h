@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
@@ -22,7 +22,8 @@ struct SimProcess {
         if (!process.waitForStarted(5000)) return false;
         QElapsedTimer t;
         t.start();
-        while (!QFileInfo(link).isSymLink() && t.elapsed() < 5000) QThread::msleep(10);
+        while (!QFileInfo(link).isSymLink() && t.elapsed() < 5000)
+            QThread::msleep(10);
         return QFileInfo(link).isSymLink();
     }
     // Serves the loop described by a JSON configuration (cvi-sim --config).

@@ -45,7 +45,8 @@ void TestCvi::commandLine() {
 void TestCvi::startsAndStaysUp_data() {
     QTest::addColumn<QStringList>("args");
     QTest::newRow("simulated loop") << QStringList{"--simulate", "--no-splash"};
-    QTest::newRow("device that does not exist") << QStringList{"--com", "1=/tmp/cvi-none/COM1", "--no-splash"};
+    QTest::newRow("device that does not exist")
+        << QStringList{"--com", "1=/tmp/cvi-none/COM1", "--no-splash"};
 }
 
 void TestCvi::startsAndStaysUp() {

@@ -8,11 +8,11 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QPushButton>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTextEdit>
 
@@ -21,7 +21,9 @@ using namespace cvi;
 class TestDetect : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { setEndProgramHook([] {}); }
+    void initTestCase() {
+        setEndProgramHook([] {});
+    }
     void detectsEvenParityLoop();
 };
 

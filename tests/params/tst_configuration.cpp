@@ -14,7 +14,9 @@ using namespace cvi::test;
 class TestConfiguration : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { setEndProgramHook([] {}); }
+    void initTestCase() {
+        setEndProgramHook([] {});
+    }
 
     void startReadsEveryParameterInOrder() {
         PageBench b;
@@ -26,12 +28,31 @@ private slots:
                                                  "PR", "TR", "AR", "T1", "UN", "UF", "ZS", "ZV", "ZL"}));
         const auto writes = b.wire().writes();
         QVERIFY(writes[1].time - writes[0].time >= 0.010 - 1e-9);
-        QCOMPARE(b.mismatches({"lblserialNum=104512", "lblSoftwareVersion=5.10", "lblBaudRate=9600",
-                               "lblParity=N", "lblBL=Unlocked", "lblDD=Short", "lblDP=4", "lblLL=0.0000",
-                               "lblLH=30.0000", "lblIM=Off", "lblIC=Ignore line", "lblMD=0", "lblDisplay=Off",
-                               "lblRS232=Off", "lblOverpressure=35.0000", "lblPR=238", "lblTR=952",
-                               "lblAR=Low", "lblIntegrationTime=0.79", "lblUnit=psi", "lblUF=1.000000",
-                               "lblZS=Off", "lblZV=0.0000", "lblZL=Unlocked", "lblCommand=*0100",
+        QCOMPARE(b.mismatches({"lblserialNum=104512",
+                               "lblSoftwareVersion=5.10",
+                               "lblBaudRate=9600",
+                               "lblParity=N",
+                               "lblBL=Unlocked",
+                               "lblDD=Short",
+                               "lblDP=4",
+                               "lblLL=0.0000",
+                               "lblLH=30.0000",
+                               "lblIM=Off",
+                               "lblIC=Ignore line",
+                               "lblMD=0",
+                               "lblDisplay=Off",
+                               "lblRS232=Off",
+                               "lblOverpressure=35.0000",
+                               "lblPR=238",
+                               "lblTR=952",
+                               "lblAR=Low",
+                               "lblIntegrationTime=0.79",
+                               "lblUnit=psi",
+                               "lblUF=1.000000",
+                               "lblZS=Off",
+                               "lblZV=0.0000",
+                               "lblZL=Unlocked",
+                               "lblCommand=*0100",
                                "PnlMiddleMessage="}),
                  QString());
         QCOMPARE(b.w<QGroupBox>("frmOutputtype")->title(), QStringLiteral("16-Bit Output ( Parallel )"));
@@ -174,8 +195,9 @@ private slots:
         b.choose("cboConfiguration", 0);
         b.clock.at(b.clock.now() + 0.3, [&b] { b.loop->loseDevice(); });
         b.press("cmdConfigurationStart");
-        QCOMPARE(b.op.messageTexts(), QStringList{"The serial port sim has been lost (the adapter was unplugged or "
-                                                  "the line closed). Check the connection, then run Startup again."});
+        QCOMPARE(b.op.messageTexts(),
+                 QStringList{"The serial port sim has been lost (the adapter was unplugged or "
+                             "the line closed). Check the connection, then run Startup again."});
         QCOMPARE(b.op.messages[0].title, QStringLiteral("Error"));
         QVERIFY(b.enabled("cmdConfigurationStart"));
         QVERIFY(!b.main->link().PortOpen());

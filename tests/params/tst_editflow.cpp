@@ -34,7 +34,9 @@ PageContext standInPage(PageHost& host, const QStringList& boxes, const QString&
 class TestEditFlow : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { setEndProgramHook([] {}); }
+    void initTestCase() {
+        setEndProgramHook([] {});
+    }
 
     // Before Start the guard; then the operator cancels (no answer) or types what the line
     // cannot carry.

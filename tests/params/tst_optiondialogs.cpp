@@ -9,7 +9,9 @@ using namespace cvi::test;
 class TestOptionDialogs : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { setEndProgramHook([] {}); }
+    void initTestCase() {
+        setEndProgramHook([] {});
+    }
 
     // before: the box's text when clicked (empty: as read); fault: the loop's, after the read.
     void writes_data() {

@@ -1,29 +1,30 @@
-// The simulated loop as the windows rely on it: addressing, enable-write, pass-through,
-// broadcasts, renumbering, line settings, sampling, readings and the fault switches.
+// The simulated loop as the windows rely on it: addressing, enable-write, pass-through, line
+// settings, sampling, readings and the fault switches. The exchanges built on it are tested with
+// the transactions.
+#include "CoreBench.h"
 #include "Frames.h"
 #include "RealScheduler.h"
-#include "SimBench.h"
 
 #include <QThread>
 
 #include <QTest>
 
 using namespace cvi;
-using cvi::test::SimBench;
+using cvi::test::CoreBench;
 
 namespace {
 // One transaction as the pages make it: open, wake-up star, the line, one reply.
-QString ask(SimBench&, Link& link, const QString& line) {
-    link.OpenPort();
+QString ask(CoreBench& b, Link& link, const QString& line) {
+    link.OpenPort(b.state.Link);
     link.WakeUp();
     link.Output(line);
-    const auto reply = link.ReadInput();
+    const auto reply = link.ReadInput(b.state.ReadTimeout);
     link.ClosePort();
     return reply.value_or(QString());
 }
 
 // Everything arriving within `seconds` after writing `bytes` on a raw port.
-QByteArray collect(SimBench& b, SerialPort& port, const QByteArray& bytes, double seconds) {
+QByteArray collect(CoreBench& b, SerialPort& port, const QByteArray& bytes, double seconds) {
     port.write(bytes);
     const double end = b.clock.now() + seconds;
     QByteArray got;
@@ -50,14 +51,10 @@ private slots:
     void addressedReadAndTiming();
     void writesNeedEnableWrite();
     void unknownIdentifierPassesAround();
-    void broadcastRepliesInLoopOrderThenEcho();
-    void renumberingCountsOnInLoopOrder();
     void lineSettings_data();
     void lineSettings();
     void wrongBaudIsNoise();
-    void changingBaudRateAndParity();
     void samplingKinds();
-    void continuousStopsOnNextCommand();
     void readingsFollowCoefficients();
     void modelMAndAtmo3();
     void faults();
@@ -65,11 +62,10 @@ private slots:
     void refusedWrites();
     void portIsOneHolderAndLosesClosedOutput();
     void closedOutputIsLostOnTheRealClockToo();
-    void deviceLostMidRead();
 };
 
 void TestLoop::addressedReadAndTiming() {
-    SimBench b;
+    CoreBench b;
     auto link = b.makeLink();
     QCOMPARE(ask(b, *link, "**0100PR\r\n"), QStringLiteral("*0001PR=238\r\n"));
     const auto writes = b.wire().writes();
@@ -88,12 +84,12 @@ void TestLoop::addressedReadAndTiming() {
 }
 
 void TestLoop::writesNeedEnableWrite() {
-    SimBench b;
+    CoreBench b;
     auto link = b.makeLink();
     QCOMPARE(ask(b, *link, "**0100EW*0100PR=300\r\n"), QStringLiteral("*0001PR=300\r\n"));
-    QCOMPARE(b.inst("01").param("TR"), QStringLiteral("1200")); // TR follows as 4 x PR
+    QCOMPARE(b.inst("01").param("TR"), QStringLiteral("1200"));                     // TR follows as 4 x PR
     QCOMPARE(ask(b, *link, "**0100PR=500\r\n"), QStringLiteral("*0001PR=300\r\n")); // no EW: unchanged
-    QCOMPARE(ask(b, *link, "**0100EW*0200PR=500\r\n"), QStringLiteral("*0001PR=300\r\n")); // EW for another
+    QCOMPARE(ask(b, *link, "**0100EW*0200PR=500\r\n"), QStringLiteral("*0001PR=300\r\n"));   // EW for another
     QCOMPARE(ask(b, *link, "**0100EW*0100PR=16384\r\n"), QStringLiteral("*0001PR=300\r\n")); // out of range
     QCOMPARE(ask(b, *link, "**0100EW*0100C1=1.5\r\n"), QStringLiteral("*0001C1=1.5\r\n"));
     QCOMPARE(b.inst("01").param("C1"), QStringLiteral("1.5"));
@@ -101,33 +97,10 @@ void TestLoop::writesNeedEnableWrite() {
 }
 
 void TestLoop::unknownIdentifierPassesAround() {
-    SimBench b;
+    CoreBench b;
     auto link = b.makeLink();
     QCOMPARE(ask(b, *link, "**0700PR\r\n"), QStringLiteral("*0700PR\r\n"));
     QCOMPARE(b.inst("01").linesHandled(), 0);
-}
-
-void TestLoop::broadcastRepliesInLoopOrderThenEcho() {
-    SimBench b;
-    auto link = b.makeLink();
-    link->OpenPort();
-    link->Output("**9900VR\r\n");
-    QStringList lines;
-    for (auto l = link->ReadInput(); l; l = link->ReadInput()) lines << *l;
-    QCOMPARE(lines, (QStringList{"*0001VR=5.10\r\n", "*0002VR=M2.04\r\n", "*0003VR=A3-1.20\r\n", "*9900VR\r\n"}));
-}
-
-void TestLoop::renumberingCountsOnInLoopOrder() {
-    SimBench b;
-    auto link = b.makeLink();
-    link->OpenPort();
-    link->WakeUp();
-    link->Output("**9905ID\r\n");
-    QCOMPARE(link->ReadInput().value_or(""), QStringLiteral("*9908ID\r\n"));
-    link->ClosePort();
-    QCOMPARE(b.loop->at(0).id(), QStringLiteral("06"));
-    QCOMPARE(b.loop->at(2).id(), QStringLiteral("08"));
-    QCOMPARE(ask(b, *link, "**0700SN\r\n"), QStringLiteral("*0007SN=87120\r\n"));
 }
 
 void TestLoop::lineSettings_data() {
@@ -136,7 +109,10 @@ void TestLoop::lineSettings_data() {
     QTest::addColumn<QByteArray>("probeEcho");
     QTest::addColumn<QByteArray>("mnemonic");
     QTest::newRow("no parity") << 'N' << QByteArray("*00") << QByteArray("VR");
-    QTest::newRow("even") << 'E' << QByteArray("\xAA" "00") << QByteArray("V\xD2");
+    QTest::newRow("even") << 'E'
+                          << QByteArray("\xAA"
+                                        "00")
+                          << QByteArray("V\xD2");
     QTest::newRow("odd") << 'O' << QByteArray("*\xB0\xB0") << QByteArray("\xD6R");
 }
 
@@ -144,7 +120,7 @@ void TestLoop::lineSettings() {
     QFETCH(char, parity);
     QFETCH(QByteArray, probeEcho);
     QFETCH(QByteArray, mnemonic);
-    SimBench b(sim::LoopConfig::numbered(2, 4800, parity));
+    CoreBench b(sim::LoopConfig::numbered(2, 4800, parity));
     sim::SimPort port(*b.loop);
     port.open(settings(4800, 'N', 8));
     port.write("*9900VR"); // an unfinished broadcast, restarted by the next star
@@ -159,7 +135,7 @@ void TestLoop::lineSettings() {
 }
 
 void TestLoop::wrongBaudIsNoise() {
-    SimBench b;
+    CoreBench b;
     sim::SimPort port(*b.loop);
     port.open(settings(19200, 'N', 8));
     const QByteArray got = collect(b, port, "**0100PR\r\n", 1.0);
@@ -169,32 +145,8 @@ void TestLoop::wrongBaudIsNoise() {
     QCOMPARE(b.inst("01").linesHandled(), 0);
 }
 
-void TestLoop::changingBaudRateAndParity() {
-    SimBench b;
-    auto link = b.makeLink();
-    link->OpenPort();
-    link->WakeUp();
-    link->Output("**9900PT=E\r\n");
-    link->Delay(1.0);
-    link->Output("**9900BR=4800\r\n");
-    link->Delay(1.0);
-    link->ClosePort();
-    QCOMPARE(b.inst("03").baud(), 4800);
-    QCOMPARE(b.inst("01").parity(), 'E');
-    b.connectAt(4800, 'E');
-    QCOMPARE(ask(b, *link, "**0100SN\r\n"), QStringLiteral("*0001SN=104512\r\n"));
-    // With the baud lock on, nothing changes.
-    QCOMPARE(ask(b, *link, "**0100EW*0100BL=1\r\n"), QStringLiteral("*0001BL=1\r\n"));
-    link->OpenPort();
-    link->Output("**9900BR=9600\r\n");
-    link->Delay(1.0);
-    link->ClosePort();
-    QCOMPARE(b.inst("01").baud(), 4800);
-    QCOMPARE(b.inst("02").baud(), 9600);
-}
-
 void TestLoop::samplingKinds() {
-    SimBench b;
+    CoreBench b;
     auto link = b.makeLink();
     b.state.ReadTimeout = 4;
     const QString p3 = ask(b, *link, "**0100P3\r\n");
@@ -216,30 +168,8 @@ void TestLoop::samplingKinds() {
     QCOMPARE(ask(b, *link, "**0100MC\r\n"), QStringLiteral("*0001MC=Y\r\n"));
 }
 
-void TestLoop::continuousStopsOnNextCommand() {
-    SimBench b;
-    auto link = b.makeLink();
-    b.state.ReadTimeout = 3;
-    link->OpenPort();
-    link->WakeUp();
-    link->Output("**0100P4\r\n");
-    int lines = 0;
-    for (int i = 0; i < 5; ++i) {
-        const QString l = link->ReadContinuous();
-        QVERIFY2(l.startsWith("*0001 14.6"), qPrintable(l));
-        ++lines;
-    }
-    link->Output("*9900VR\r\n");
-    b.idle(0.2);
-    link->ClearInBuffer();
-    QCOMPARE(link->ReadContinuous(), QString()); // nothing more
-    link->ClosePort();
-    QCOMPARE(lines, 5);
-    QVERIFY(!b.inst("01").continuous());
-}
-
 void TestLoop::readingsFollowCoefficients() {
-    SimBench b;
+    CoreBench b;
     auto link = b.makeLink();
     b.state.ReadTimeout = 4;
     auto pressure = [&] {
@@ -274,7 +204,7 @@ void TestLoop::readingsFollowCoefficients() {
 }
 
 void TestLoop::modelMAndAtmo3() {
-    SimBench b;
+    CoreBench b;
     auto link = b.makeLink();
     b.state.ReadTimeout = 0.5;
     QCOMPARE(ask(b, *link, "**0200DD\r\n"), QString()); // an "M" instrument has no DD
@@ -296,11 +226,11 @@ void TestLoop::faults() {
     c.instruments[2].faults.garbage = true;
     c.instruments[3].faults.missingCR = true;
     c.instruments[4].faults.questionMark = true;
-    SimBench b(c);
+    CoreBench b(c);
     auto link = b.makeLink();
     b.state.ReadTimeout = 1.0;
-    QCOMPARE(ask(b, *link, "**0100SN\r\n"), QString());                      // silent
-    QCOMPARE(ask(b, *link, "**0200SN\r\n"), QString());                      // slower than the wait
+    QCOMPARE(ask(b, *link, "**0100SN\r\n"), QString()); // silent
+    QCOMPARE(ask(b, *link, "**0200SN\r\n"), QString()); // slower than the wait
     b.state.ReadTimeout = 2.0;
     QCOMPARE(ask(b, *link, "**0200SN\r\n"), QStringLiteral("*0002SN=100002\r\n")); // but it answers
     b.idle(2.0); // the late answer to the second request goes by unheard
@@ -318,9 +248,9 @@ void TestLoop::faults() {
     // An instrument streaming from power-up sends readings unasked.
     sim::LoopConfig s = sim::LoopConfig::numbered(2);
     s.instruments[1].streamingFromStart = true;
-    SimBench streaming(s);
+    CoreBench streaming(s);
     auto l2 = streaming.makeLink();
-    l2->OpenPort();
+    l2->OpenPort(streaming.state.Link);
     streaming.idle(3.0);
     QVERIFY(l2->InBufferCount() > 0);
     QVERIFY(l2->InputAll().contains("*0002 14.6"));
@@ -331,28 +261,30 @@ void TestLoop::brokenLoopAndWrongMnemonic() {
     sim::LoopConfig c = sim::LoopConfig::numbered(3);
     c.broken = true;
     c.instruments[1].faults.wrongMnemonic = true;
-    SimBench b(c);
+    CoreBench b(c);
     auto link = b.makeLink();
-    link->OpenPort();
+    link->OpenPort(b.state.Link);
     link->Output("**9900BL\r\n");
     QStringList lines;
-    for (auto l = link->ReadInput(); l; l = link->ReadInput()) lines << *l;
+    for (auto l = link->ReadInput(b.state.ReadTimeout); l; l = link->ReadInput(b.state.ReadTimeout))
+        lines << *l;
     QCOMPARE(lines, (QStringList{"*0001BL=0\r\n", "*0002XX=0\r\n", "*0003BL=0\r\n"})); // no echo
 }
 
 void TestLoop::refusedWrites() {
     sim::LoopConfig c;
     QString error;
-    QVERIFY2(sim::LoopConfig::fromJson(R"({"instruments": [{}, {"faults": {"refusedWrites": ["BL", "PT"]}}]})", c,
-                                       &error),
+    QVERIFY2(sim::LoopConfig::fromJson(
+                 R"({"instruments": [{}, {"faults": {"refusedWrites": ["BL", "PT"]}}]})", c, &error),
              qPrintable(error));
     QCOMPARE(c.instruments[1].faults.refusedWrites, (QStringList{"BL", "PT"}));
-    SimBench b(c);
+    CoreBench b(c);
     auto link = b.makeLink();
-    link->OpenPort();
+    link->OpenPort(b.state.Link);
     link->Output("**9900EW*9900BL=1\r\n");
     QStringList lines;
-    for (auto l = link->ReadInput(); l; l = link->ReadInput()) lines << *l;
+    for (auto l = link->ReadInput(b.state.ReadTimeout); l; l = link->ReadInput(b.state.ReadTimeout))
+        lines << *l;
     // The refusing instrument echoes the value it keeps; the returning broadcast is cut at its
     // second star by the reader.
     QCOMPARE(lines, (QStringList{"*0001BL=1\r\n", "*0002BL=0\r\n", "*9900BL=1\r\n"}));
@@ -362,7 +294,7 @@ void TestLoop::refusedWrites() {
 }
 
 void TestLoop::portIsOneHolderAndLosesClosedOutput() {
-    SimBench b;
+    CoreBench b;
     sim::SimPort first(*b.loop), second(*b.loop);
     first.open(settings(9600, 'N', 8));
     QVERIFY_THROWS_EXCEPTION(PortError, second.open(settings(9600, 'N', 8)));
@@ -389,23 +321,6 @@ void TestLoop::closedOutputIsLostOnTheRealClockToo() {
     QVERIFY(port.waitForInput(1.0, 15));
     QCOMPARE(port.read(100), QByteArray("*0001SN=100001\r\n"));
     port.close();
-}
-
-void TestLoop::deviceLostMidRead() {
-    SimBench b;
-    auto link = b.makeLink();
-    b.state.ReadTimeout = 10;
-    b.clock.at(0.7, [&] { b.loop->loseDevice(); });
-    link->OpenPort();
-    link->Output("**0700P3\r\n");
-    link->ReadInput(); // the echo
-    QVERIFY(!link->ReadInput().has_value());
-    QVERIFY(b.clock.now() < 0.8);
-    QCOMPARE(b.op.messages.size(), 1);
-    QVERIFY_THROWS_EXCEPTION(PortError, link->OpenPort());
-    b.loop->restoreDevice();
-    link->OpenPort();
-    link->ClosePort();
 }
 
 QTEST_GUILESS_MAIN(TestLoop)

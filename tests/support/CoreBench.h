@@ -28,7 +28,8 @@ struct CoreBench {
         };
         connectAt(config.baud, config.parity);
         state.InstrumentCount = static_cast<qint16>(config.instruments.size());
-        for (const auto& i : config.instruments) state.IDList += i.id;
+        for (const auto& i : config.instruments)
+            state.IDList += i.id;
     }
 
     // The state a successful detection leaves behind at these settings.

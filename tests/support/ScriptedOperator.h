@@ -51,7 +51,8 @@ public:
 
     QStringList messageTexts() const {
         QStringList out;
-        for (const auto& m : messages) out << m.text;
+        for (const auto& m : messages)
+            out << m.text;
         return out;
     }
 

@@ -72,7 +72,8 @@ bool ScriptedPort::waitForInput(double seconds, int moreThan) {
 
 QByteArray ScriptedPort::writtenBytes() const {
     QByteArray all;
-    for (const auto& w : writes) all += w.bytes;
+    for (const auto& w : writes)
+        all += w.bytes;
     return all;
 }
 
