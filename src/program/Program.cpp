@@ -4,6 +4,7 @@
 #include "Embedded.h"
 #include "Params.h"
 #include "RealSerialPort.h"
+#include "Readings.h"
 #include "Startup.h"
 
 namespace cvi {
@@ -21,6 +22,7 @@ Program::Program(const CommandLine& options, Runtime& runtime, WindowOperator& o
     main_ = std::make_unique<MainWindow>(state_, runtime, op, ports_);
     StartupSequence::measureScreen(*main_);
     installParameterPages(main_->host());
+    installReadingPages(main_->host());
     installDiscovery(main_->host());
 }
 

@@ -1,0 +1,10 @@
+#pragma once
+
+namespace cvi {
+
+class PageHost;
+
+// Puts the page in its place in the main window and registers its instrument list.
+void installAtmo3Page(PageHost& host);
+
+} // namespace cvi

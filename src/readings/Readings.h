@@ -1,0 +1,10 @@
+#pragma once
+
+namespace cvi {
+
+class PageHost;
+
+// Puts the Sampling, System and Atmo3 pages into the main window.
+void installReadingPages(PageHost& host);
+
+} // namespace cvi

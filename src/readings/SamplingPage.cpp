@@ -1,0 +1,7 @@
+#include "SamplingPage.h"
+
+namespace cvi {
+
+void installSamplingPage(PageHost&) {}
+
+} // namespace cvi

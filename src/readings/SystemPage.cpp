@@ -1,0 +1,7 @@
+#include "SystemPage.h"
+
+namespace cvi {
+
+void installSystemPage(PageHost&) {}
+
+} // namespace cvi
