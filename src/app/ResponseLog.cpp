@@ -6,15 +6,39 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 
+#include <algorithm>
 #include <limits>
 
 namespace cvi {
 
 ResponseLog::ResponseLog(PageHost& main, const QString& name, qint16& counter, Rules rules, QWidget* parent)
-    : QPlainTextEdit(parent), main_(main), counter_(counter), rules_(std::move(rules)) {
+    : ResponseLog(
+          main, name,
+          [&counter](int changes) {
+              // The counter is 16 bits wide; it stops at its top instead of wrapping.
+              constexpr int top = std::numeric_limits<qint16>::max();
+              counter = static_cast<qint16>(std::min<int>(top, counter + changes));
+              return double(counter);
+          },
+          std::move(rules), parent) {}
+
+ResponseLog::ResponseLog(PageHost& main, const QString& name, double& counter, Rules rules, QWidget* parent)
+    : ResponseLog(
+          main, name,
+          [&counter](int changes) {
+              counter += changes;
+              return counter;
+          },
+          std::move(rules), parent) {}
+
+ResponseLog::ResponseLog(PageHost& main, const QString& name, std::function<double(int)> raise, Rules rules,
+                         QWidget* parent)
+    : QPlainTextEdit(parent), main_(main), raise_(std::move(raise)), rules_(std::move(rules)) {
     setObjectName(name);
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // At most MaxLines lines on screen, the oldest dropped first; the limit also turns off the
+    // document's undo history, so a box fed for hours keeps its memory flat.
     setMaximumBlockCount(MaxLines);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     connect(this, &QPlainTextEdit::textChanged, this, &ResponseLog::changed);
@@ -24,10 +48,17 @@ void ResponseLog::appendReply(const QString& text) {
     cvi::appendReply(this, text);
 }
 
+void ResponseLog::appendReplies(const QString& text, int lines) {
+    if (text.isEmpty()) return;
+    extraChanges_ = std::max(lines - 1, 0);
+    cvi::appendReply(this, text);
+    extraChanges_ = 0;
+}
+
 void ResponseLog::changed() {
-    // The counter is 16 bits wide; it stops at its top instead of wrapping.
-    if (counter_ < std::numeric_limits<qint16>::max()) ++counter_;
-    if (counter_ < rules_.scrollFrom) return;
+    const double count = raise_(1 + extraChanges_);
+    extraChanges_ = 0;
+    if (count < rules_.scrollFrom) return;
     // Keep the newest line in view (without taking the keyboard focus from the operator).
     if (QScrollBar* bar = verticalScrollBar()) bar->setValue(bar->maximum());
     ++scrolls_;

@@ -2,6 +2,8 @@
 
 #include <QPlainTextEdit>
 
+#include <functional>
+
 namespace cvi {
 
 class PageHost;
@@ -25,9 +27,14 @@ public:
 
     // `counter` is the page's line counter in the shared state; every change raises it.
     ResponseLog(PageHost& main, const QString& name, qint16& counter, Rules rules, QWidget* parent = nullptr);
+    // The same with a counter held as a number that has no 16-bit top (the Sampling page's).
+    ResponseLog(PageHost& main, const QString& name, double& counter, Rules rules, QWidget* parent = nullptr);
 
     // Appends a reply as the instruments send it: CR dropped, LF kept.
     void appendReply(const QString& text);
+    // Appends `lines` replies collected in one text with a single edit of the box, counted as
+    // `lines` changes (a long reading shows its lines in batches instead of one edit each).
+    void appendReplies(const QString& text, int lines);
     // How often the box scrolled itself since it was made (the scroll rule's effect).
     int scrolls() const { return scrolls_; }
 
@@ -38,12 +45,16 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    ResponseLog(PageHost& main, const QString& name, std::function<double(int)> raise, Rules rules,
+                QWidget* parent);
     void changed();
 
     PageHost& main_;
-    qint16& counter_;
+    // Raises the counter by the given number of changes and returns its new value.
+    std::function<double(int)> raise_;
     Rules rules_;
     int scrolls_ = 0;
+    int extraChanges_ = 0;
 };
 
 } // namespace cvi
