@@ -9,8 +9,8 @@ namespace cvi {
 
 void installReadingPages(PageHost& host) {
     installSamplingPage(host);
-    installSystemPage(host);
-    installAtmo3Page(host);
+    const CommandBox atmo3Command = installAtmo3Page(host);
+    installSystemPage(host, atmo3Command);
 }
 
 } // namespace cvi
