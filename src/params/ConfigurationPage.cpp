@@ -1,6 +1,7 @@
 #include "ConfigurationPage.h"
 
 #include "Frames.h"
+#include "PageCommands.h"
 #include "PageHeader.h"
 #include "PageHost.h"
 #include "Pointer.h"
@@ -159,8 +160,14 @@ void ConfigurationPage::build() {
         if (!runPageExchange(main_, context(), [this] { updateTaring(); })) update_->setEnabled(true);
     });
     connect(autoNumber_, &QPushButton::clicked, this, [this] { main_.requestRenumbering(command_); });
+    connect(beep_, &QPushButton::clicked, this,
+            [this] { runPageExchange(main_, context(), [this] { beep(); }); });
     connect(&main_, &PageHost::pageChanged, this, &ConfigurationPage::showInformation);
     connect(&main_, &PageHost::linkSettingsChanged, this, &ConfigurationPage::showLinkSettings);
+    connect(&main_, &PageHost::informationCleared, this, [this] {
+        setBox("lblserialNum", QString());
+        setBox("lblSoftwareVersion", QString());
+    });
 
     const PageContext page = context();
     for (ValueBox* b : boxes_)
@@ -321,6 +328,20 @@ void ConfigurationPage::start() {
     command_->setText(state.AddressPrefix);
     main_.setMiddleMessage(QString());
     main_.setActionEnabled(QStringLiteral("mnuPrint"), true);
+}
+
+void ConfigurationPage::beep() {
+    command_->clear();
+    main_.runtime().pump();
+    if (start_->isEnabled()) {
+        main_.setLeftMessage(texts::StartFirst);
+        return;
+    }
+    hourglass();
+    // One line, no wake-up star, nothing read: the instrument answers with its beeper.
+    sendCommand(main_.channel(), readCommand(main_.state().AddressPrefix, QStringLiteral("BP")),
+                main_.state().ReadTimeout, CommandStep{});
+    normalPointer();
 }
 
 void ConfigurationPage::updateTaring() {

@@ -33,6 +33,8 @@ public:
     void start();
     // cmdUpdate: read the taring state again.
     void updateTaring();
+    // cmdOverpressure ("Beep (BP)"): the instrument beeps.
+    void beep();
 
 private:
     void build();
