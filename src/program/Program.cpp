@@ -3,8 +3,8 @@
 #include "Discovery.h"
 #include "Embedded.h"
 #include "Params.h"
-#include "RealSerialPort.h"
 #include "Readings.h"
+#include "RealSerialPort.h"
 #include "Startup.h"
 
 namespace cvi {
