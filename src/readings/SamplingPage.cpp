@@ -10,8 +10,10 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QCursor>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -510,7 +512,9 @@ void SamplingPage::readContinuously(const Channel& channel, const QString& comma
 
     LineBatch batch(log_, runtime);
     for (;;) {
-        setPointer(Qt::ForbiddenCursor);
+        // The no-drop pointer, set again only when something else replaced it.
+        if (const QCursor* c = QGuiApplication::overrideCursor(); !c || c->shape() != Qt::ForbiddenCursor)
+            setPointer(Qt::ForbiddenCursor);
         if (continuous_ == No) {
             batch.flush();
             stopAll();
