@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 // A pseudo-terminal: the program opens the slave by name, the test plays the far end on the
 // master.
@@ -29,16 +30,14 @@ struct PtyPair {
     }
     ~PtyPair() {
         closeMaster();
-        if (slave >= 0) ::close(slave);
+        dropOwnSlave();
     }
     // The test keeps its own slave descriptor open only until the program has the port.
     void dropOwnSlave() {
-        if (slave >= 0) ::close(slave);
-        slave = -1;
+        if (slave >= 0) ::close(std::exchange(slave, -1));
     }
     void closeMaster() {
-        if (master >= 0) ::close(master);
-        master = -1;
+        if (master >= 0) ::close(std::exchange(master, -1));
     }
     bool send(const QByteArray& bytes) const {
         return master >= 0 && ::write(master, bytes.constData(), bytes.size()) == bytes.size();
@@ -46,11 +45,8 @@ struct PtyPair {
     QByteArray receive() const {
         QByteArray out;
         char buf[512];
-        for (;;) {
-            const ssize_t n = ::read(master, buf, sizeof buf);
-            if (n <= 0) break;
+        for (ssize_t n; (n = ::read(master, buf, sizeof buf)) > 0;)
             out.append(buf, static_cast<int>(n));
-        }
         return out;
     }
 };

@@ -1,7 +1,6 @@
 #include "Frames.h"
 #include "LinkSettings.h"
 #include "PortMap.h"
-#include "SerialPort.h"
 
 #include <QLocale>
 #include <QTest>
@@ -11,59 +10,32 @@ using namespace cvi;
 class TestFrames : public QObject {
     Q_OBJECT
 private slots:
-    void composition_data();
     void composition();
-    void parameterValue_data();
     void parameterValue();
     void replyNumber_data();
     void replyNumber();
-    void replyNumberFollowsLocale();
     void numbers_data();
     void numbers();
-    void portSlots_data();
-    void portSlots();
-    void settingsText();
+    void numberTextsFollowLocale();
+    void settingsAndPorts();
 };
 
-void TestFrames::composition_data() {
-    QTest::addColumn<QString>("built");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("prefix 07") << addressPrefixFor("07") << "*0700";
-    QTest::newRow("read line PR") << pageLine(readCommand(addressPrefixFor("07"), "PR")) << "**0700PR\r\n";
-    QTest::newRow("write PR=238") << pageLine(writeCommand("*0100", "PR", "238"))
-                                  << "**0100EW*0100PR=238\r\n";
-    QTest::newRow("write keeps value as typed")
-        << writeCommand("*0100", "C1", " 1.50 ") << "*0100EW*0100C1= 1.50 ";
-    QTest::newRow("broadcast write") << broadcastWrite("BL", "1") << "*9900EW*9900BL=1";
-    QTest::newRow("broadcast read") << broadcastRead("VR") << "*9900VR";
-}
-
 void TestFrames::composition() {
-    QFETCH(QString, built);
-    QFETCH(QString, expected);
-    QCOMPARE(built, expected);
-}
-
-void TestFrames::parameterValue_data() {
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<QString>("value");
-    auto row = [](const char* name, const QString& reply, const QString& value) {
-        QTest::newRow(name) << reply << value;
-    };
-    row("PR=238", "*0001PR=238\r\n", "238");
-    row("empty value", "*0001PR=\r\n", "");
-    row("one character", "*0001BL=1\r\n", "1");
-    row("empty reply", "", "");
-    row("short reply", "*0001\r\n", "");
-    row("ten characters", "*0001PR=1\r", "");
-    row("value with blanks", "*0001VR= V2.1 \r\n", " V2.1 ");
-    row("no line end still cut", "*0001SN=123456", "1234");
+    QCOMPARE(addressPrefixFor("07"), QStringLiteral("*0700"));
+    QCOMPARE(pageLine(readCommand("*0700", "PR")), QStringLiteral("**0700PR\r\n"));
+    QCOMPARE(pageLine(writeCommand("*0100", "PR", "238")), QStringLiteral("**0100EW*0100PR=238\r\n"));
+    QCOMPARE(writeCommand("*0100", "C1", " 1.50 "), QStringLiteral("*0100EW*0100C1= 1.50 ")); // as typed
+    QCOMPARE(broadcastWrite("BL", "1"), QStringLiteral("*9900EW*9900BL=1"));
+    QCOMPARE(broadcastRead("VR"), QStringLiteral("*9900VR"));
 }
 
 void TestFrames::parameterValue() {
-    QFETCH(QString, reply);
-    QFETCH(QString, value);
-    QCOMPARE(ParameterValue(reply), value);
+    QCOMPARE(ParameterValue("*0001PR=238\r\n"), QStringLiteral("238"));
+    QCOMPARE(ParameterValue("*0001PR=\r\n"), QString());
+    QCOMPARE(ParameterValue("*0001BL=1\r\n"), QStringLiteral("1"));
+    QCOMPARE(ParameterValue(""), QString());
+    QCOMPARE(ParameterValue("*0001VR= V2.1 \r\n"), QStringLiteral(" V2.1 "));
+    QCOMPARE(ParameterValue("*0001SN=123456"), QStringLiteral("1234")); // without line end, still cut
 }
 
 void TestFrames::replyNumber_data() {
@@ -90,18 +62,8 @@ void TestFrames::replyNumber() {
     QFETCH(QString, reply);
     QFETCH(QString, number);
     QFETCH(QString, cut);
-    QString r = reply;
-    QCOMPARE(ReplyNumber(r), number);
-    QCOMPARE(r, cut);
-}
-
-void TestFrames::replyNumberFollowsLocale() {
-    const QLocale before;
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    QString reply = QStringLiteral("*0001 14.7362\r\n");
-    const QString number = ReplyNumber(reply);
-    QLocale::setDefault(before);
-    QCOMPARE(number, QStringLiteral("14,7362"));
+    QCOMPARE(ReplyNumber(reply), number);
+    QCOMPARE(reply, cut);
 }
 
 void TestFrames::numbers_data() {
@@ -128,45 +90,35 @@ void TestFrames::numbers() {
     QCOMPARE(isNumeric(text), numeric);
 }
 
-void TestFrames::portSlots_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("slot");
-    QTest::newRow("COM 1") << "COM 1" << 1;
-    QTest::newRow("COM 3") << "COM 3" << 3;
-    QTest::newRow("no number") << "COM" << 0;
-    QTest::newRow("empty") << "" << 0;
-    QTest::newRow("COM 12") << "COM 12" << 12;
+void TestFrames::numberTextsFollowLocale() {
+    QCOMPARE(fixedText(0.356), QStringLiteral("0.36"));
+    QCOMPARE(fixedText(0), QStringLiteral("0.00"));
+    QCOMPARE(fixedText(-0.001), QStringLiteral("0.00"));
+    QCOMPARE(fixedText(4.5), QStringLiteral("4.50"));
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QString reply = QStringLiteral("*0001 14.7362\r\n");
+    const QString number = ReplyNumber(reply);
+    const QString fixed = fixedText(1234.5);
+    QLocale::setDefault(before);
+    QCOMPARE(number, QStringLiteral("14,7362"));
+    QCOMPARE(fixed, QStringLiteral("1234,50"));
 }
 
-void TestFrames::portSlots() {
-    QFETCH(QString, name);
-    QFETCH(int, slot);
-    QCOMPARE(PortMap::slotOf(name), slot);
-}
-
-void TestFrames::settingsText() {
-    PortSettings s;
-    s.baudRate = 2400;
-    s.parity = 'E';
-    s.dataBits = 7;
-    QCOMPARE(s.settingsText(), QStringLiteral("2400,E,7,1"));
+void TestFrames::settingsAndPorts() {
     // The loop's frame: 7 data bits with parity, 8 without; nothing shown before detection.
     QCOMPARE(LinkSettings::of("COM 2", 4800, 'O').settingsText(), QStringLiteral("4800,O,7,1"));
     QCOMPARE(LinkSettings::of("COM 2", 19200, 'N').settingsText(), QStringLiteral("19200,N,8,1"));
     const LinkSettings none;
     QCOMPARE(none.baudText() + none.parityText() + none.dataBitsText(), QString());
 
-    QCOMPARE(fixedText(0.356), QStringLiteral("0.36"));
-    QCOMPARE(fixedText(0), QStringLiteral("0.00"));
-    QCOMPARE(fixedText(-0.001), QStringLiteral("0.00"));
-    QCOMPARE(fixedText(4.5), QStringLiteral("4.50"));
-
-    PortMap map = PortMap::fromEnvironment([] {
-        QProcessEnvironment env;
-        env.insert("CVI_COM2", "/tmp/cvi/COM2");
-        return env;
-    }());
-    QCOMPARE(map.device(1), PortMap::defaultDevice(1));
+    const QList<QPair<QString, int>> names{{"COM 1", 1}, {"COM 3", 3}, {"COM 12", 12}, {"COM", 0}, {"", 0}};
+    for (const auto& [name, slot] : names)
+        QCOMPARE(PortMap::slotOf(name), slot);
+    QProcessEnvironment env;
+    env.insert("CVI_COM2", "/tmp/cvi/COM2");
+    PortMap map = PortMap::fromEnvironment(env);
+    QCOMPARE(map.device(1), QStringLiteral("/dev/ttyS0"));
     QCOMPARE(map.device(2), QStringLiteral("/tmp/cvi/COM2"));
     QVERIFY(map.applyOverride("2=/dev/ttyUSB0"));
     QCOMPARE(map.device(2), QStringLiteral("/dev/ttyUSB0"));

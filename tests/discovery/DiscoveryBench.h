@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -66,7 +65,6 @@ struct DiscoveryBench {
         QFile f(settings_file::path(folder.path()));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
-
     // The messages shown: title, [!] for the exclamation icon, text.
     QStringList messages() const {
         QStringList out;
@@ -79,7 +77,6 @@ struct DiscoveryBench {
     QString linkText() { return state().BaudRate() + "," + state().Parity() + "," + state().DataBits(); }
     PageHost& host() { return main->host(); }
     QLabel* left() { return main->leftMessage(); }
-    bool enabled(const char* action) { return main->action(action) && main->action(action)->isEnabled(); }
     QStringList listItems(int place) {
         QStringList out;
         for (int i = 0; i < lists[place]->count(); ++i)
@@ -100,12 +97,9 @@ inline void click(QObject& parent, const QString& name) {
 inline QString text(QObject& parent, const QString& names) {
     QStringList out;
     for (const QString& name : names.split(' ')) {
-        if (auto* label = child<QLabel>(parent, name))
-            out << label->text();
-        else if (auto* edit = child<QPlainTextEdit>(parent, name))
-            out << edit->toPlainText();
-        else
-            out << "<missing " + name + ">";
+        const QObject* w = child<QObject>(parent, name);
+        out << (!w ? "<missing " + name + ">"
+                   : w->property(w->inherits("QPlainTextEdit") ? "plainText" : "text").toString());
     }
     return out.join('|');
 }
@@ -117,7 +111,6 @@ inline QString controls(QWidget& dialog) {
             out << name + QString(w->isEnabled() ? "" : "-");
     return out.join(' ');
 }
-// A loop of n instruments numbered from 01.
 inline sim::LoopConfig numbered(int n, int baud = 9600, char parity = 'N') {
     return sim::LoopConfig::numbered(n, baud, parity);
 }

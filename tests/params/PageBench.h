@@ -2,7 +2,6 @@
 
 #include "ConfigurationPage.h"
 #include "EditFlow.h"
-#include "Frames.h"
 #include "MainWindow.h"
 #include "Params.h"
 #include "Pointer.h"
@@ -16,26 +15,31 @@
 #include <QGroupBox>
 #include <QMap>
 #include <QPushButton>
-#include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 
+#include <array>
 #include <memory>
 
 namespace cvi::test {
 
-// The main window with the parameter pages, on the simulated loop (or, for replies the loop
-// cannot make, on a port that answers each command from a script), on simulated time.
+// Lists written with "|" between their items.
+inline QStringList items(const QString& list) {
+    return list.isEmpty() ? QStringList() : list.split('|');
+}
+
+// The main window with the parameter pages, on the simulated loop (or on a port that answers each
+// command from a script, for replies the loop cannot make), on simulated time.
 struct PageBench : SimBench {
     std::unique_ptr<MainWindow> main;
     ScriptedPort* scripted = nullptr;
-    // Scripted replies by command body ("PR", "EW*0100C1=1.5"): the whole line the instrument
-    // sends back. A body without an entry gets no answer.
-    QMap<QString, QByteArray> script;
+    QMap<QString, QString> script; // see replyWith
 
     enum class Line { Loop, Script };
 
     explicit PageBench(const sim::LoopConfig& config = sim::LoopConfig::demo(), Line line = Line::Loop)
         : SimBench(config) {
+        setEndProgramHook([] {}); // closing the window must not end the test
         if (line == Line::Script) {
             ports.maker = [this](const QString&) -> std::unique_ptr<SerialPort> {
                 auto port = std::make_unique<ScriptedPort>(clock);
@@ -57,14 +61,14 @@ struct PageBench : SimBench {
     }
     ~PageBench() { setDialogOpener({}); }
 
-    // A loop whose instrument 01 holds these parameters over its defaults.
-    static sim::LoopConfig withParams(const QMap<QString, QString>& params) {
+    // A loop whose instrument 01 holds these parameters ("PR=238|TR=952") over its defaults.
+    static sim::LoopConfig withParams(const QString& params) {
         sim::LoopConfig c = sim::LoopConfig::numbered(1);
-        c.instruments[0].params = params;
+        for (const QString& p : items(params))
+            c.instruments[0].params.insert(p.section('=', 0, 0), p.section('=', 1));
         return c;
     }
-    // Every instrument of the loop turns "silent" or answers with lines too short to hold a value
-    // ("missingCR": the line ends in LF only).
+    // Every instrument turns "silent" or ends its lines in LF only ("missingCR").
     void breakLoop(const QString& fault) {
         for (int i = 0; i < loop->size(); ++i) {
             loop->at(i).faults().silent = fault == "silent";
@@ -72,14 +76,19 @@ struct PageBench : SimBench {
         }
     }
 
+    // Replies by command body, "PR>*0001PR=238|EW*0100C1=1.5>*0001C1=1.5>1.2": each line (CR LF
+    // added) comes 0.02 s after its command, plus the seconds given. No entry, no answer.
+    void replyWith(const QString& replies) {
+        script.clear();
+        for (const QString& r : items(replies))
+            script.insert(r.section('>', 0, 0), r.section('>', 1));
+    }
     void answer(const QByteArray& bytes, double t) {
-        QByteArray body = bytes;
-        while (body.startsWith('*'))
-            body.remove(0, 1);
-        if (body.size() < 4 || !body.endsWith("\r\n")) return;
-        body = body.mid(4, body.size() - 6);
-        const auto it = script.constFind(QString::fromLatin1(body));
-        if (it != script.cend()) scripted->arrive(t + 0.02, *it, 0.001);
+        const auto m = QRegularExpression("^\\*+.{4}(.*)\r\n$").match(QString::fromLatin1(bytes));
+        const QString reply = m.hasMatch() ? script.value(m.captured(1)) : QString();
+        if (!reply.isEmpty())
+            scripted->arrive(t + 0.02 + reply.section('>', 1).toDouble(),
+                             reply.section('>', 0, 0).toLatin1() + "\r\n", 0.001);
     }
 
     template <class T> T* w(const QString& name) const {
@@ -88,10 +97,10 @@ struct PageBench : SimBench {
         return found;
     }
     QString text(const QString& name) const { return w<QLabel>(name)->text(); }
-    // The "box=text" pairs that do not hold, as "box=actual"; empty when all hold.
-    QString mismatches(const QStringList& pairs) const {
+    // The "box=text|box=text" pairs that do not hold, as "box=actual"; empty when all hold.
+    QString mismatches(const QString& pairs) const {
         QStringList wrong;
-        for (const QString& pair : pairs) {
+        for (const QString& pair : items(pairs)) {
             const QString box = pair.section('=', 0, 0);
             if (text(box) != pair.section('=', 1)) wrong << box + "=" + text(box);
         }
@@ -102,21 +111,20 @@ struct PageBench : SimBench {
     PageContext configuration() const {
         return static_cast<ConfigurationPage*>(main->page(MainWindow::PageConfiguration))->context();
     }
-    // Value boxes show these texts (and the instrument record holds them, as after a read).
-    void setTexts(const QStringList& pairs) {
-        for (const QString& pair : pairs) {
+    // Value boxes show these texts ("box=text|..."), and the instrument record holds them.
+    void setTexts(const QString& pairs) {
+        for (const QString& pair : items(pairs)) {
             if (auto* box = qobject_cast<ValueBox*>(w<QLabel>(pair.section('=', 0, 0))))
                 box->show(pair.section('=', 1));
             else
                 w<QLabel>(pair.section('=', 0, 0))->setText(pair.section('=', 1));
         }
     }
-    bool shown(const QString& name) const { return !w<QWidget>(name)->isHidden(); }
     // One character per box, "1" shown and "0" hidden; setShown switches them that way.
     QString shownFlags(const QStringList& boxes) const {
         QString flags;
         for (const QString& box : boxes)
-            flags += shown(box) ? '1' : '0';
+            flags += w<QWidget>(box)->isHidden() ? '0' : '1';
         return flags;
     }
     void setShown(const QStringList& boxes, const QString& flags) {
@@ -127,6 +135,13 @@ struct PageBench : SimBench {
     QString middle() const { return text(QStringLiteral("PnlMiddleMessage")); }
     QString log(const QString& box = QStringLiteral("txtResponseBox")) const {
         return w<QPlainTextEdit>(box)->toPlainText();
+    }
+    // What the operator was told, "title: text" each, "|" between them.
+    QString told() const {
+        QStringList out;
+        for (const auto& m : op.messages)
+            out << m.title + ": " + m.text;
+        return out.join('|');
     }
     bool enabled(const QString& name) const { return w<QWidget>(name)->isEnabled(); }
     bool actionEnabled(const QString& name) const { return main->action(name)->isEnabled(); }
@@ -145,16 +160,16 @@ struct PageBench : SimBench {
         op.answers.enqueue(answer);
         click(box);
     }
-    // The next dialog: the operator clicks `control` (none: keeps what is selected) and `press`.
-    void answerDialog(const QString& control, const QString& press = QStringLiteral("CmdOK")) {
-        op.dialogs.enqueue([control, press](QDialog& d) {
-            if (!control.isEmpty()) d.findChild<QAbstractButton*>(control)->click();
-            d.findChild<QAbstractButton*>(press)->click();
+    // The next dialog: the operator clicks `control`, then OK.
+    void answerDialog(const QString& control) {
+        op.dialogs.enqueue([control](QDialog& d) {
+            d.findChild<QAbstractButton*>(control)->click();
+            d.findChild<QAbstractButton*>("CmdOK")->click();
             return int(QDialog::Accepted);
         });
     }
 
-    // Instrument `index` chosen and its Configuration (or Calibration) page read.
+    // Instrument `index` chosen and its page read; then the wire and the messages cleared.
     void startConfiguration(int index = 0) { start("cboConfiguration", "cmdConfigurationStart", index); }
     void startCalibration(int index = 0) { start("cboCalibration", "cmdCalibrationStart", index); }
     void start(const QString& list, const QString& button, int index) {
@@ -164,17 +179,14 @@ struct PageBench : SimBench {
         op.messages.clear();
     }
     QStringList lines() { return wire().writtenTexts(); }
-    double written(const QString& line) { return wire().timeOfWrite(line.toLatin1()); }
 };
 
-inline QString checkedOption(const QDialog& d) {
-    for (auto* option : d.findChildren<QRadioButton*>())
-        if (option->isChecked()) return option->objectName();
-    return {};
+// The current row's text columns, by name.
+template <class... Names> std::array<QString, sizeof...(Names)> cells(Names... names) {
+    return {*static_cast<QString*>(QTest::qData(names, qMetaTypeId<QString>()))...};
 }
 
 // Adds text columns (names must outlive the test) and rows; the first entry names the row.
-// Lists are written with "|" between their items.
 inline void table(std::initializer_list<const char*> columns, std::initializer_list<QStringList> rows) {
     for (const char* c : columns)
         QTest::addColumn<QString>(c);
@@ -184,14 +196,19 @@ inline void table(std::initializer_list<const char*> columns, std::initializer_l
             row << r[i];
     }
 }
-inline QStringList items(const QString& list) {
-    return list.isEmpty() ? QStringList() : list.split('|');
+
+// The lines as written, from "*|**0100PR|...": CR LF after each but a lone wake-up star.
+inline QStringList written(const QString& lines) {
+    QStringList out;
+    for (const QString& l : items(lines))
+        out << (l == "*" ? l : l + "\r\n");
+    return out;
 }
 
-// The lines a page writes for reading `mnemonics` of instrument `id`, one "**" line each.
-inline QStringList readLines(const QString& id, const QStringList& mnemonics) {
+// The lines a page writes for reading "VR|BL|..." of instrument `id`, one "**" line each.
+inline QStringList readLines(const QString& id, const QString& mnemonics) {
     QStringList out;
-    for (const QString& m : mnemonics)
+    for (const QString& m : items(mnemonics))
         out << "**" + id + "00" + m + "\r\n";
     return out;
 }
