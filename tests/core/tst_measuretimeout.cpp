@@ -11,62 +11,44 @@ using namespace cvi;
 class TestMeasureTimeout : public QObject {
     Q_OBJECT
 private slots:
-    // PR, TR and T1 as held (T1 empty: not read; "R=" a measurement time given directly) and the
-    // communication time-out.
+    // PR, TR and T1 as held (T1 empty: not read; "R=" a measurement time given directly), the
+    // communication time-out, and the results of both forms with the pressure-period factor.
     void formula_data() {
-        for (const char* c : {"pr", "tr", "t1"})
+        for (const char* c : {"pr", "tr", "t1", "comm", "sampling", "live", "factor"})
             QTest::addColumn<QString>(c);
-        QTest::addColumn<double>("comm");
-        QTest::addColumn<int>("sampling");
-        QTest::addColumn<int>("live");
-        QTest::addColumn<int>("factor");
-        QTest::newRow("worked example, T1 30.1") << "238"
-                                                 << "956"
-                                                 << "30.1" << 1.0 << 4 << 3 << 33;
-        QTest::newRow("T1 35.2: R 2.0016") << "238"
-                                           << "956"
-                                           << "35.2" << 1.0 << 4 << 4 << 60;
-        QTest::newRow("T1 33.5 rounds to 34") << "1000"
-                                              << "956"
-                                              << "33.5" << 1.0 << 8 << 8 << 60;
-        QTest::newRow("T1 33.4 rounds to 33") << "1000"
-                                              << "956"
-                                              << "33.4" << 1.0 << 5 << 5 << 33;
-        QTest::newRow("PR 909.5 rounds up") << "909.5"
-                                            << "0"
-                                            << "30" << 0.0 << 4 << 4 << 33;
-        QTest::newRow("PR 500.5 rounds to even") << "500.5"
-                                                 << "0"
-                                                 << "40" << 0.0 << 4 << 3 << 60;
-        QTest::newRow("T1 not read") << "238"
-                                     << "956"
-                                     << "" << 5.0 << 4 << 3 << 0;
-        QTest::newRow("C 1.5, R 0.5") << "R=0.5"
-                                      << ""
-                                      << "" << 1.5 << 4 << 4 << 0;
-        QTest::newRow("C 1, R exactly 2.0") << "R=2.0"
-                                            << ""
-                                            << "" << 1.0 << 4 << 3 << 0;
-        QTest::newRow("C 0, R 0") << "R=0"
-                                  << ""
-                                  << "" << 0.0 << 3 << 2 << 0;
+        const QList<QPair<const char*, QString>> rows{{"worked example, T1 30.1", "238|956|30.1|1|4|3|33"},
+                                                      {"T1 35.2: R 2.0016", "238|956|35.2|1|4|4|60"},
+                                                      {"T1 33.5 rounds to 34", "1000|956|33.5|1|8|8|60"},
+                                                      {"T1 33.4 rounds to 33", "1000|956|33.4|1|5|5|33"},
+                                                      {"PR 909.5 rounds up", "909.5|0|30|0|4|4|33"},
+                                                      {"PR 500.5 rounds to even", "500.5|0|40|0|4|3|60"},
+                                                      {"T1 not read", "238|956||5|4|3|0"},
+                                                      {"C 1.5, R 0.5", "R=0.5|||1.5|4|4|0"},
+                                                      {"C 1, R exactly 2.0", "R=2.0|||1|4|3|0"},
+                                                      {"C 0, R 0", "R=0|||0|3|2|0"}};
+        for (const auto& [name, cells] : rows) {
+            QTestData& row = QTest::newRow(name);
+            for (const QString& cell : cells.split('|'))
+                row << cell;
+        }
     }
     void formula() {
         QFETCH(QString, pr);
         QFETCH(QString, t1);
-        QFETCH(double, comm);
+        QFETCH(QString, comm);
+        const double c = comm.toDouble();
         if (pr.startsWith("R=")) {
             const float r = pr.mid(2).toFloat();
-            QTEST(measure::samplingTimeout(comm, r), "sampling");
-            QTEST(measure::liveTimeout(comm, r), "live");
+            QTEST(QString::number(measure::samplingTimeout(c, r)), "sampling");
+            QTEST(QString::number(measure::liveTimeout(c, r)), "live");
             return;
         }
         QFETCH(QString, tr);
         const measure::Inputs in{pr, tr, t1.isEmpty() ? std::nullopt : std::optional<double>(t1.toDouble()),
-                                 comm};
-        QTEST(measure::sampling(in).timeout, "sampling");
-        QTEST(measure::live(in).timeout, "live");
-        QTEST(measure::sampling(in).periodFactor, "factor");
+                                 c};
+        QTEST(QString::number(measure::sampling(in).timeout), "sampling");
+        QTEST(QString::number(measure::live(in).timeout), "live");
+        QTEST(QString::number(measure::sampling(in).periodFactor), "factor");
         QCOMPARE(measure::live(in).periodFactor, measure::sampling(in).periodFactor);
     }
 

@@ -1,7 +1,7 @@
 // The program as it starts, on the real serial port, against cvi-sim serving a loop at 4800 baud
 // with even parity: the Startup dialog finds the loop, OK fills the instrument lists, the
 // Configuration page reads an instrument, Communication Setup moves the loop to 9600 baud without
-// parity and the program keeps talking to it.
+// parity and the program keeps talking to it, down to single and continuous readings.
 #include "Program.h"
 #include "ScriptedOperator.h"
 #include "SimProcess.h"
@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 using namespace cvi;
 
@@ -96,6 +97,22 @@ void TestDetect::detectsEvenParityLoop() {
     start->click();
     QCOMPARE(serial->text(), QStringLiteral("100003"));
     QCOMPARE(program.main().findChild<QLabel*>("lblBaudRate")->text(), QStringLiteral("9600"));
+
+    // The Sampling page on instrument 01: one P3, then P4 (its first line is not shown) until Stop.
+    auto* w = &program.main();
+    const auto click = [w](const char* name) { w->findChild<QAbstractButton*>(name)->click(); };
+    w->findChild<QComboBox*>("cboSampling")->setCurrentIndex(0);
+    click("cmdSamplingStart");
+    click("OptP3");
+    click("cmdSend");
+    QVERIFY2(textOf(w->findChild<QWidget*>("lblValue")).startsWith("14."),
+             qPrintable(op.messageTexts().join('|')));
+    click("OptP4");
+    QTimer::singleShot(2600, w, [click] { click("cmdStop"); });
+    click("cmdSend"); // returns once Stop has ended the reading
+    const QStringList lines = textOf(w->findChild<QWidget*>("txtResponse")).split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(lines.size() >= 2 && lines.last().startsWith("*0001 14."), qPrintable(lines.join('|')));
+    QVERIFY(!program.main().link().PortOpen() && op.messages.isEmpty());
 }
 
 QTEST_MAIN(TestDetect)

@@ -178,7 +178,14 @@ struct PageBench : SimBench {
         wire().clear();
         op.messages.clear();
     }
-    QStringList lines() { return wire().writtenTexts(); }
+    // What the program wrote, on the loop or to the script.
+    QStringList lines() {
+        if (!scripted) return wire().writtenTexts();
+        QStringList out;
+        for (const auto& write : scripted->writes)
+            out << QString::fromLatin1(write.bytes);
+        return out;
+    }
 };
 
 // The current row's text columns, by name.
