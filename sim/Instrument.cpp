@@ -612,6 +612,7 @@ QString Instrument::sampleValue(const QString& m, double t) const {
 }
 
 double Instrument::sampleSeconds() const {
+    if (config_.measurementSeconds >= 0) return config_.measurementSeconds;
     const double pr = std::max(1.0, number(params_.value("PR"), 238));
     const double tr = std::max(1.0, number(params_.value("TR"), 952));
     const int k = std::lround(coeff("T1")) > 33 ? 60 : 33;

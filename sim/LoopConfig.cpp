@@ -85,6 +85,7 @@ bool LoopConfig::fromJson(const QByteArray& json, LoopConfig& out, QString* erro
         if (!parityOf(io.value("parity"), ic.parity, error, "instrument " + ic.id)) return false;
         ic.baud = io.value("baud").toInt(0);
         ic.streamingFromStart = io.value("streamingFromStart").toBool(false);
+        ic.measurementSeconds = io.value("measurementSeconds").toDouble(-1.0);
         ic.pressurePsi = io.value("pressurePsi").toDouble(ic.pressurePsi);
         ic.sensorTemperature = io.value("sensorTemperature").toDouble(ic.sensorTemperature);
         ic.airTemperature = io.value("airTemperature").toDouble(ic.airTemperature);
@@ -121,6 +122,7 @@ QString LoopConfig::jsonHelp() {
         "      \"parity\": \"E\", \"baud\": 9600,       this instrument's own settings (default: the "
         "loop's)\n"
         "      \"streamingFromStart\": false,     powers up with MD=2\n"
+        "      \"measurementSeconds\": -1,        one measurement's duration (-1: from PR, TR and T1)\n"
         "      \"pressurePsi\": 14.6959, \"sensorTemperature\": 22.5,\n"
         "      \"airTemperature\": 18.3, \"humidity\": 45.2,\n"
         "      \"params\": { \"PR\": \"238\", \"UN\": \"2\" },\n"

@@ -28,6 +28,7 @@ struct InstrumentConfig {
     int baud = 0;                             // 0: the loop's baud rate
     QMap<QString, QString> params;            // stored values over the defaults
     bool streamingFromStart = false;          // powers up with MD=2 (readings unasked)
+    double measurementSeconds = -1.0;         // one measurement's duration; < 0: from PR, TR and T1
     // What the sensors are exposed to.
     double pressurePsi = 14.6959;
     double sensorTemperature = 22.5;
