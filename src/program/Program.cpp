@@ -6,6 +6,7 @@
 #include "Readings.h"
 #include "RealSerialPort.h"
 #include "Startup.h"
+#include "Terminal.h"
 
 namespace cvi {
 
@@ -23,6 +24,7 @@ Program::Program(const CommandLine& options, Runtime& runtime, WindowOperator& o
     StartupSequence::measureScreen(*main_);
     installParameterPages(main_->host());
     installReadingPages(main_->host());
+    installTerminalPage(main_->host());
     installDiscovery(main_->host());
 }
 
