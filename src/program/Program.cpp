@@ -5,6 +5,7 @@
 #include "Params.h"
 #include "Readings.h"
 #include "RealSerialPort.h"
+#include "Report.h"
 #include "Startup.h"
 #include "Terminal.h"
 
@@ -26,6 +27,7 @@ Program::Program(const CommandLine& options, Runtime& runtime, WindowOperator& o
     installReadingPages(main_->host());
     installTerminalPage(main_->host());
     installDiscovery(main_->host());
+    installReport(main_->host());
 }
 
 Program::~Program() = default;

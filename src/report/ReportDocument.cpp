@@ -1,0 +1,132 @@
+#include "ReportDocument.h"
+
+#include "ReportFields.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QTextDocument>
+
+// The built-in template lives in this static library's resources, which the linker keeps only
+// when they are named.
+static void initReportResources() {
+    Q_INIT_RESOURCE(report);
+}
+
+namespace cvi::report {
+
+namespace {
+const QString BuiltIn = QStringLiteral(":/report/report.rpt");
+
+// Templates are small; a larger file is not one.
+constexpr qint64 TemplateLimit = 1 << 20;
+
+const QRegularExpression& placeholder() {
+    static const QRegularExpression re(QStringLiteral("\\{\\{([^{}]*)\\}\\}"));
+    return re;
+}
+
+std::optional<QString> readText(const QString& fileName, QString* why) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (why) *why = file.errorString();
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.read(TemplateLimit + 1);
+    if (bytes.size() > TemplateLimit) {
+        if (why) *why = QStringLiteral("the file is larger than a template can be");
+        return std::nullopt;
+    }
+    if (bytes.trimmed().isEmpty()) {
+        if (why) *why = QStringLiteral("the file is empty");
+        return std::nullopt;
+    }
+    return QString::fromUtf8(bytes);
+}
+} // namespace
+
+std::optional<Template> loadTemplate(const QString& programFolder, QString* why) {
+    initReportResources();
+    const QString local = QDir(programFolder).filePath(TemplateName);
+    const QString origin = QFileInfo::exists(local) ? local : BuiltIn;
+    if (auto html = readText(origin, why)) return Template{*html, origin};
+    return std::nullopt;
+}
+
+std::optional<QString> fill(const QString& html, const QStringList& values, QString* why) {
+    const QStringList names = fieldNames();
+    QString out;
+    qsizetype done = 0;
+    auto it = placeholder().globalMatch(html);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        const qsizetype index = names.indexOf(m.captured(1).trimmed());
+        if (index < 0 || index >= values.size()) {
+            if (why) *why = QStringLiteral("it names no report field \"%1\"").arg(m.captured(1));
+            return std::nullopt;
+        }
+        out += QStringView(html).mid(done, m.capturedStart() - done);
+        out += values[index].toHtmlEscaped();
+        done = m.capturedEnd();
+    }
+    out += QStringView(html).mid(done);
+    return out;
+}
+
+bool paint(const QString& html, QPagedPaintDevice& device) {
+    QPainter painter;
+    if (!painter.begin(&device)) return false;
+    QTextDocument document;
+    document.documentLayout()->setPaintDevice(&device);
+    document.setHtml(html);
+    document.setMetaInformation(QTextDocument::DocumentTitle, Title);
+    const QRectF page = device.pageLayout().paintRectPixels(device.logicalDpiX());
+    document.setPageSize(page.size());
+    const int pages = document.pageCount();
+    bool ok = true;
+    for (int i = 0; i < pages && ok; ++i) {
+        if (i > 0) ok = device.newPage();
+        const QRectF view(0, i * page.height(), page.width(), page.height());
+        painter.save();
+        painter.translate(0, -view.top());
+        document.drawContents(&painter, view);
+        painter.restore();
+    }
+    return painter.end() && ok;
+}
+
+bool writePdf(const QString& html, const QString& fileName, QString* why) {
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (why) *why = file.errorString();
+        return false;
+    }
+    bool painted = false;
+    {
+        QPdfWriter writer(&file);
+        writer.setTitle(Title);
+        writer.setCreator(QStringLiteral("Corvanel Interactive 1.2"));
+        writer.setResolution(300);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+        painted = paint(html, writer);
+    }
+    if (!painted) {
+        if (why) *why = QStringLiteral("the PDF could not be drawn");
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        if (why) *why = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace cvi::report

@@ -1,0 +1,207 @@
+// The coefficient report on the parameter pages and the simulated loop: the record the table
+// "report" keeps, the PDF, and what the operator is told when the database, the template or the
+// printer fails.
+#include "../params/PageBench.h"
+#include "Report.h"
+#include "ReportDatabase.h"
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+using namespace cvi;
+using namespace cvi::test;
+
+namespace {
+struct ReportBench : PageBench {
+    QTemporaryDir dir;
+    QString folder = dir.path();
+
+    explicit ReportBench(const sim::LoopConfig& config = sim::LoopConfig::demo()) : PageBench(config) {
+        state.ProgramFolder = folder;
+        installReport(host());
+        startConfiguration();
+    }
+    // The operator types the heading (company|model|range; "-" closes the dialog without OK) and
+    // picks an output in "Print Report"; the PDF goes to out.pdf.
+    void report(const QString& heading, const QString& output = "cmdSavePdf",
+                std::function<int(QDialog&)> printDialog = {}) {
+        op.dialogs.enqueue([heading](QDialog& d) {
+            const QStringList t = heading.split('|');
+            if (t[0] == "-") return int(QDialog::Rejected);
+            int i = 0;
+            for (const char* box : {"txtCompanyName", "txtInstrumentModel", "txtPressureRange"})
+                d.findChild<QLineEdit*>(box)->setText(t.value(i++));
+            d.findChild<QAbstractButton*>("CmdOK")->click();
+            return d.result();
+        });
+        op.dialogs.enqueue([output](QDialog& d) {
+            d.findChild<QAbstractButton*>(output)->click();
+            return d.result();
+        });
+        if (printDialog) op.dialogs.enqueue(printDialog);
+        op.saveAnswer = folder + "/out";
+        main->action("mnuPrint")->trigger();
+    }
+    // "Customer/Model/Pressure Range/SN/PR/UN/OP/C1" of every record in the table, "|" between records.
+    QString records() {
+        QStringList out;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "check");
+            db.setDatabaseName(folder + "/Report.mdb");
+            QSqlQuery q(db.open() ? db : QSqlDatabase());
+            q.exec("SELECT Customer, Model, \"Pressure Range\", SN, PR, UN, OP, C1 FROM report");
+            while (q.next()) {
+                QStringList r;
+                for (int i = 0; i < 8; ++i)
+                    r << q.value(i).toString();
+                out << r.join('/');
+            }
+        }
+        QSqlDatabase::removeDatabase("check");
+        return out.join('|');
+    }
+    QString pdfText(const QString& file) {
+        QProcess p;
+        p.start("pdftotext", {"-layout", file, "-"});
+        p.waitForFinished();
+        // Ligatures ("ﬁ") as plain letters; the columns' spacing does not matter.
+        return QString::fromUtf8(p.readAllStandardOutput())
+            .normalized(QString::NormalizationForm_KC)
+            .remove(QRegularExpression("\\s"));
+    }
+};
+} // namespace
+
+class TestReport : public QObject {
+    Q_OBJECT
+private slots:
+    // Two reports in a row after the Configuration page of an instrument without overpressure
+    // limit was read: one record, trimmed, OP "-" as its box shows it, the coefficients of the
+    // Calibration page never read empty; the PDF holds the title and the values.
+    void twoReports() {
+        sim::LoopConfig loop = sim::LoopConfig::numbered(1);
+        loop.instruments[0].version = "M5.10";
+        loop.instruments[0].serial = "104512";
+        ReportBench b(loop);
+        b.report("First|M1|0-1 bar");
+        QCOMPARE(b.records(), "First/M1/0-1 bar/104512/238/psi/-/");
+        QElapsedTimer clock;
+        clock.start();
+        b.report("  Acme Ltd \t| 8000-50 |  0 to 30 psia ");
+        const qint64 ms = clock.elapsed();
+        qInfo("from OK to the PDF on disk: %lld ms", ms);
+        QVERIFY(ms < 1000);
+        QCOMPARE(b.records(), "Acme Ltd/8000-50/0 to 30 psia/104512/238/psi/-/");
+        QVERIFY(b.op.messages.isEmpty());
+        const QString text = b.pdfText(b.folder + "/out.pdf");
+        for (const char* shown :
+             {"Corvanel® Intelligent Instrument Configuration Report", "Company Name Acme Ltd",
+              "Serial Number (SN) 104512", "Pressure (PR) 238", "Unit (UN) psi", "Limit (OP) -"})
+            QVERIFY2(text.contains(QString::fromUtf8(shown).remove(' ')), shown);
+        QVERIFY(!pointerIsBusy());
+    }
+
+    // A first report, then `setup` and a second one. told: the message, %F the program folder;
+    // records: the table afterwards; pdf: a text of the second PDF, empty when none was written.
+    void settles_data() {
+        table(
+            {"setup", "heading", "output", "told", "records", "pdf"},
+            {{"closed without OK", "", "-", "cmdSavePdf", "", "First", ""},
+             {"output cancelled", "", "Acme", "CmdCancel", "", "Acme", ""},
+             {"template beside the program", "local", "Acme", "cmdSavePdf", "", "Acme",
+              "Local report 104512"},
+             {"template names no field", "unknown", "Acme", "cmdSavePdf",
+              "Error: The report template %F/report.rpt cannot be used:\nit names no report field "
+              "\"Nonsense\".",
+              "Acme", ""},
+             {"folder is a file", "file", "Acme", "cmdSavePdf",
+              "Error: The report could not be stored in %F/x/Report.mdb:\nthe folder %F/x does not exist.",
+              "First", ""},
+             {"not a database", "garbage", "Acme", "cmdSavePdf",
+              "Error: The report could not be stored in %F/Report.mdb:\nfile is not a database Unable to "
+              "execute statement.",
+              "", ""},
+             {"database locked", "locked", "Acme", "cmdSavePdf",
+              "Error: The report could not be stored in %F/Report.mdb:\ndatabase is locked Unable to execute "
+              "statement.",
+              "First", ""},
+             {"printer fails", "", "Acme", "cmdPrint",
+              "Error: The report could not be printed on /none/x.pdf.", "Acme", ""},
+             {"printed to a file", "", "Acme", "cmdPrint", "", "Acme", "Company Name Acme"}});
+    }
+    void settles() {
+        const auto [setup, heading, output] = cells("setup", "heading", "output");
+        ReportBench b;
+        b.report("First");
+        QFile::remove(b.folder + "/out.pdf");
+        QFile rpt(b.folder + "/report.rpt");
+        if (setup == "local" || setup == "unknown") {
+            QVERIFY(rpt.open(QIODevice::WriteOnly));
+            rpt.write(setup == "local" ? "<p>Local report {{ SN }}</p>" : "<p>{{Nonsense}}</p>");
+            rpt.close();
+        }
+        if (setup == "file") {
+            QFile f(b.folder + "/x");
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            b.state.ProgramFolder = f.fileName();
+        }
+        if (setup == "garbage") {
+            QFile f(b.folder + "/Report.mdb");
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(4096, 'x'));
+        }
+        QSqlDatabase lock = QSqlDatabase::addDatabase("QSQLITE", "lock");
+        lock.setDatabaseName(b.folder + "/Report.mdb");
+        if (setup == "locked") QVERIFY(lock.open() && QSqlQuery(lock).exec("BEGIN EXCLUSIVE"));
+        b.report(heading, output, [&b](QDialog& d) {
+            const bool fails = QTest::currentDataTag() == QString("printer fails");
+            static_cast<QPrintDialog&>(d).printer()->setOutputFileName(fails ? "/none/x.pdf"
+                                                                             : b.folder + "/out.pdf");
+            return int(QDialog::Accepted);
+        });
+        if (setup == "locked") QSqlQuery(lock).exec("ROLLBACK");
+        lock.close();
+        lock = QSqlDatabase();
+        QSqlDatabase::removeDatabase("lock");
+
+        QFETCH(QString, told);
+        QCOMPARE(b.told(), told.replace("%F", b.folder));
+        QFETCH(QString, records);
+        QCOMPARE(b.records().section('/', 0, 0), records);
+        QFETCH(QString, pdf);
+        QCOMPARE(QFile::exists(b.folder + "/out.pdf"), !pdf.isEmpty());
+        if (!pdf.isEmpty()) QVERIFY(b.pdfText(b.folder + "/out.pdf").contains(pdf.remove(' ')));
+        // The output is chosen once the record and the template are good.
+        const bool chosen = heading != "-" && (told.isEmpty() || output == "cmdPrint");
+        QCOMPARE(b.op.dialogsRun.size(), 3 + chosen + (output == "cmdPrint"));
+        QVERIFY(!pointerIsBusy() && b.actionEnabled("mnuPrint"));
+    }
+
+    // The dialog as the operator finds it at each opening: caption, labels, empty boxes.
+    void dialogAtOpening() {
+        ReportBench b;
+        b.report("Acme|M|R", "CmdCancel");
+        QString seen;
+        b.op.dialogs.enqueue([&seen](QDialog& d) {
+            seen = d.objectName() + "|" + d.windowTitle();
+            for (auto* l : d.findChildren<QLabel*>())
+                seen += "|" + l->text();
+            for (auto* e : d.findChildren<QLineEdit*>())
+                seen += "|" + e->objectName() + "=" + e->text();
+            return 0;
+        });
+        b.main->action("mnuPrint")->trigger();
+        QCOMPARE(seen,
+                 "frmReportInfo|Report Information|Company Name   :|Instrument Model :|Pressure Range  :|"
+                 "txtCompanyName=|txtInstrumentModel=|txtPressureRange=");
+    }
+};
+
+QTEST_MAIN(TestReport)
+#include "tst_report.moc"
