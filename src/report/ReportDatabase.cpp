@@ -16,6 +16,11 @@ namespace {
 const QString Driver = QStringLiteral("QSQLITE");
 const QString Connection = QStringLiteral("cvi-report");
 
+// SQLite's own words ("database is locked", "file is not a database") where it has them.
+QString reasonOf(const QSqlError& error) {
+    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+}
+
 QString quoted(const QString& name) {
     return QLatin1Char('"') + name + QLatin1Char('"');
 }
@@ -42,10 +47,9 @@ bool withDatabase(const QString& programFolder, QString* why,
         // Another program holding the file locked gets a second, not the driver's five.
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
         if (!folder.isDir())
-            reason =
-                QStringLiteral("the folder %1 does not exist").arg(QDir::toNativeSeparators(programFolder));
+            reason = QStringLiteral("%1 is not a folder").arg(QDir::toNativeSeparators(programFolder));
         else if (!db.open())
-            reason = db.lastError().text();
+            reason = reasonOf(db.lastError());
         else
             done = work(db, reason);
         db.close();
@@ -57,7 +61,7 @@ bool withDatabase(const QString& programFolder, QString* why,
 
 bool run(QSqlQuery& query, const QString& sql, QString& why) {
     if (query.exec(sql)) return true;
-    why = query.lastError().text();
+    why = reasonOf(query.lastError());
     return false;
 }
 
@@ -82,7 +86,7 @@ bool store(const QString& programFolder, const QStringList& values, QString* why
         }
         if (!createTable(db, reason)) return false;
         if (!db.transaction()) {
-            reason = db.lastError().text();
+            reason = reasonOf(db.lastError());
             return false;
         }
         bool ok = false;
@@ -97,11 +101,11 @@ bool store(const QString& programFolder, const QStringList& values, QString* why
                 for (const QString& v : values)
                     query.addBindValue(v);
                 ok = query.exec();
-                if (!ok) reason = query.lastError().text();
+                if (!ok) reason = reasonOf(query.lastError());
             }
         }
         if (ok && db.commit()) return true;
-        if (ok) reason = db.lastError().text();
+        if (ok) reason = reasonOf(db.lastError());
         db.rollback();
         return false;
     });

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPrintDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -83,7 +84,8 @@ class TestReport : public QObject {
 private slots:
     // Two reports in a row after the Configuration page of an instrument without overpressure
     // limit was read: one record, trimmed, OP "-" as its box shows it, the coefficients of the
-    // Calibration page never read empty; the PDF holds the title and the values.
+    // Calibration page never read empty; the PDF, from the built-in template (there is no
+    // report.rpt in the folder), holds the title and the values.
     void twoReports() {
         sim::LoopConfig loop = sim::LoopConfig::numbered(1);
         loop.instruments[0].version = "M5.10";
@@ -110,30 +112,26 @@ private slots:
     // A first report, then `setup` and a second one. told: the message, %F the program folder;
     // records: the table afterwards; pdf: a text of the second PDF, empty when none was written.
     void settles_data() {
-        table(
-            {"setup", "heading", "output", "told", "records", "pdf"},
-            {{"closed without OK", "", "-", "cmdSavePdf", "", "First", ""},
-             {"output cancelled", "", "Acme", "CmdCancel", "", "Acme", ""},
-             {"template beside the program", "local", "Acme", "cmdSavePdf", "", "Acme",
-              "Local report 104512"},
-             {"template names no field", "unknown", "Acme", "cmdSavePdf",
-              "Error: The report template %F/report.rpt cannot be used:\nit names no report field "
-              "\"Nonsense\".",
-              "Acme", ""},
-             {"folder is a file", "file", "Acme", "cmdSavePdf",
-              "Error: The report could not be stored in %F/x/Report.mdb:\nthe folder %F/x does not exist.",
-              "First", ""},
-             {"not a database", "garbage", "Acme", "cmdSavePdf",
-              "Error: The report could not be stored in %F/Report.mdb:\nfile is not a database Unable to "
-              "execute statement.",
-              "", ""},
-             {"database locked", "locked", "Acme", "cmdSavePdf",
-              "Error: The report could not be stored in %F/Report.mdb:\ndatabase is locked Unable to execute "
-              "statement.",
-              "First", ""},
-             {"printer fails", "", "Acme", "cmdPrint",
-              "Error: The report could not be printed on /none/x.pdf.", "Acme", ""},
-             {"printed to a file", "", "Acme", "cmdPrint", "", "Acme", "Company Name Acme"}});
+        table({"setup", "heading", "output", "told", "records", "pdf"},
+              {{"closed without OK", "", "-", "cmdSavePdf", "", "First", ""},
+               {"output cancelled", "", "Acme", "CmdCancel", "", "Acme", ""},
+               {"template beside the program", "local", "Acme", "cmdSavePdf", "", "Acme",
+                "Local report 104512"},
+               {"template names no field", "unknown", "Acme", "cmdSavePdf",
+                "Error: The report template %F/report.rpt cannot be used:\nit names no report field "
+                "\"Nonsense\".",
+                "Acme", ""},
+               {"folder is a file", "file", "Acme", "cmdSavePdf",
+                "Error: The report could not be stored in %F/x/Report.mdb:\n%F/x is not a folder.", "First",
+                ""},
+               {"not a database", "garbage", "Acme", "cmdSavePdf",
+                "Error: The report could not be stored in %F/Report.mdb:\nfile is not a database.", "", ""},
+               {"database locked", "locked", "Acme", "cmdSavePdf",
+                "Error: The report could not be stored in %F/Report.mdb:\ndatabase is locked.", "First", ""},
+               {"printer fails", "", "Acme", "cmdPrint",
+                "Error: The report could not be printed on /none/x.pdf.", "Acme", ""},
+               {"printed to a file", "", "Acme", "cmdPrint", "", "Acme", "Company Name Acme"},
+               {"preview", "", "Acme", "cmdPreview", "", "Acme", ""}});
     }
     void settles() {
         const auto [setup, heading, output] = cells("setup", "heading", "output");
@@ -159,7 +157,13 @@ private slots:
         QSqlDatabase lock = QSqlDatabase::addDatabase("QSQLITE", "lock");
         lock.setDatabaseName(b.folder + "/Report.mdb");
         if (setup == "locked") QVERIFY(lock.open() && QSqlQuery(lock).exec("BEGIN EXCLUSIVE"));
-        b.report(heading, output, [&b](QDialog& d) {
+        int previewPages = 0;
+        b.report(heading, output, [&b, &previewPages](QDialog& d) {
+            if (auto* preview = d.findChild<QPrintPreviewWidget*>()) {
+                preview->updatePreview();
+                previewPages = preview->pageCount();
+                return 0;
+            }
             const bool fails = QTest::currentDataTag() == QString("printer fails");
             static_cast<QPrintDialog&>(d).printer()->setOutputFileName(fails ? "/none/x.pdf"
                                                                              : b.folder + "/out.pdf");
@@ -179,7 +183,8 @@ private slots:
         if (!pdf.isEmpty()) QVERIFY(b.pdfText(b.folder + "/out.pdf").contains(pdf.remove(' ')));
         // The output is chosen once the record and the template are good.
         const bool chosen = heading != "-" && (told.isEmpty() || output == "cmdPrint");
-        QCOMPARE(b.op.dialogsRun.size(), 3 + chosen + (output == "cmdPrint"));
+        QCOMPARE(b.op.dialogsRun.size(), 3 + chosen + (output == "cmdPrint" || output == "cmdPreview"));
+        QCOMPARE(previewPages, output == "cmdPreview" ? 1 : 0);
         QVERIFY(!pointerIsBusy() && b.actionEnabled("mnuPrint"));
     }
 
