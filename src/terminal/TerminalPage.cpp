@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace cvi {
 
 namespace {
@@ -160,9 +162,10 @@ void TerminalPage::listen() {
                 if (pending_.size() >= FlushRows || runtime.now() - flushedAt_ >= FlushInterval) flush();
                 runtime.pump();
             } else {
-                flush();
-                save_->setEnabled(true);
-                runtime.pump(IdleWait);
+                // Between two lines: rows still waiting join the list when their time has come.
+                const double due = flushedAt_ + FlushInterval - runtime.now();
+                if (!pending_.isEmpty() && due <= 0) flush();
+                runtime.pump(pending_.isEmpty() ? IdleWait : std::max(due, 0.001));
             }
         } catch (const PortError& e) {
             save_->setEnabled(true);
