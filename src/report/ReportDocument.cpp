@@ -47,6 +47,11 @@ std::optional<QString> readText(const QString& fileName, QString* why) {
         if (why) *why = QStringLiteral("the file is empty");
         return std::nullopt;
     }
+    // A report file of another program (a binary layout under the same name) is no template.
+    if (bytes.contains('\0')) {
+        if (why) *why = QStringLiteral("it is not a text file");
+        return std::nullopt;
+    }
     return QString::fromUtf8(bytes);
 }
 } // namespace
@@ -74,6 +79,10 @@ std::optional<QString> fill(const QString& html, const QStringList& values, QStr
         out += QStringView(html).mid(done, m.capturedStart() - done);
         out += values[index].toHtmlEscaped();
         done = m.capturedEnd();
+    }
+    if (done == 0) {
+        if (why) *why = QStringLiteral("it names no report field");
+        return std::nullopt;
     }
     out += QStringView(html).mid(done);
     return out;

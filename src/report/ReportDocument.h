@@ -24,7 +24,7 @@ struct Template {
 std::optional<Template> loadTemplate(const QString& programFolder, QString* why);
 
 // The template's HTML with every placeholder replaced by its field's value (as plain text);
-// nothing with `why` when a placeholder names no field.
+// nothing with `why` when a placeholder names no field or there is no placeholder at all.
 std::optional<QString> fill(const QString& html, const QStringList& values, QString* why);
 
 // Lays the filled report out on the device's pages and paints it there: a printer, a PDF

@@ -112,26 +112,29 @@ private slots:
     // A first report, then `setup` and a second one. told: the message, %F the program folder;
     // records: the table afterwards; pdf: a text of the second PDF, empty when none was written.
     void settles_data() {
-        table({"setup", "heading", "output", "told", "records", "pdf"},
-              {{"closed without OK", "", "-", "cmdSavePdf", "", "First", ""},
-               {"output cancelled", "", "Acme", "CmdCancel", "", "Acme", ""},
-               {"template beside the program", "local", "Acme", "cmdSavePdf", "", "Acme",
-                "Local report 104512"},
-               {"template names no field", "unknown", "Acme", "cmdSavePdf",
-                "Error: The report template %F/report.rpt cannot be used:\nit names no report field "
-                "\"Nonsense\".",
-                "Acme", ""},
-               {"folder is a file", "file", "Acme", "cmdSavePdf",
-                "Error: The report could not be stored in %F/x/Report.mdb:\n%F/x is not a folder.", "First",
-                ""},
-               {"not a database", "garbage", "Acme", "cmdSavePdf",
-                "Error: The report could not be stored in %F/Report.mdb:\nfile is not a database.", "", ""},
-               {"database locked", "locked", "Acme", "cmdSavePdf",
-                "Error: The report could not be stored in %F/Report.mdb:\ndatabase is locked.", "First", ""},
-               {"printer fails", "", "Acme", "cmdPrint",
-                "Error: The report could not be printed on /none/x.pdf.", "Acme", ""},
-               {"printed to a file", "", "Acme", "cmdPrint", "", "Acme", "Company Name Acme"},
-               {"preview", "", "Acme", "cmdPreview", "", "Acme", ""}});
+        table(
+            {"setup", "heading", "output", "told", "records", "pdf"},
+            {{"closed without OK", "", "-", "cmdSavePdf", "", "First", ""},
+             {"output cancelled", "", "Acme", "CmdCancel", "", "Acme", ""},
+             {"template beside the program", "local", "Acme", "cmdSavePdf", "", "Acme",
+              "Local report 104512"},
+             {"template names no field", "unknown", "Acme", "cmdSavePdf",
+              "Error: The report template %F/report.rpt cannot be used:\nit names no report field "
+              "\"Nonsense\".",
+              "Acme", ""},
+             {"template of another program", "binary", "Acme", "cmdSavePdf",
+              "Error: The report template %F/report.rpt cannot be used:\nit is not a text file.", "Acme", ""},
+             {"folder is a file", "file", "Acme", "cmdSavePdf",
+              "Error: The report could not be stored in %F/x/Report.mdb:\n%F/x is not a folder.", "First",
+              ""},
+             {"not a database", "garbage", "Acme", "cmdSavePdf",
+              "Error: The report could not be stored in %F/Report.mdb:\nfile is not a database.", "", ""},
+             {"database locked", "locked", "Acme", "cmdSavePdf",
+              "Error: The report could not be stored in %F/Report.mdb:\ndatabase is locked.", "First", ""},
+             {"printer fails", "", "Acme", "cmdPrint",
+              "Error: The report could not be printed on /none/x.pdf.", "Acme", ""},
+             {"printed to a file", "", "Acme", "cmdPrint", "", "Acme", "Company Name Acme"},
+             {"preview", "", "Acme", "cmdPreview", "", "Acme", ""}});
     }
     void settles() {
         const auto [setup, heading, output] = cells("setup", "heading", "output");
@@ -139,9 +142,11 @@ private slots:
         b.report("First");
         QFile::remove(b.folder + "/out.pdf");
         QFile rpt(b.folder + "/report.rpt");
-        if (setup == "local" || setup == "unknown") {
+        if (setup == "local" || setup == "unknown" || setup == "binary") {
             QVERIFY(rpt.open(QIODevice::WriteOnly));
-            rpt.write(setup == "local" ? "<p>Local report {{ SN }}</p>" : "<p>{{Nonsense}}</p>");
+            rpt.write(setup == "local"     ? "<p>Local report {{ SN }}</p>"
+                      : setup == "unknown" ? "<p>{{Nonsense}}</p>"
+                                           : QByteArray("\x00\x01{{SN}}", 8));
             rpt.close();
         }
         if (setup == "file") {
