@@ -56,16 +56,12 @@ QString composeReport(PageHost& main, const report::Heading& heading) {
         fail(main, QStringLiteral("The report could not be read back from %1:\n%2.").arg(database, why));
         return {};
     }
-    const auto layout = report::loadTemplate(folder, &why);
-    const QString templatePath = native(QDir(folder).filePath(report::TemplateName));
-    if (!layout) {
-        fail(main, QStringLiteral("The report template %1 cannot be used:\n%2.").arg(templatePath, why));
-        return {};
-    }
-    const auto html = report::fill(layout->html, *record, &why);
+    const QString templatePath = report::templatePath(folder);
+    const auto layout = report::loadTemplate(templatePath, &why);
+    const auto html = layout ? report::fill(*layout, *record, &why) : std::nullopt;
     if (!html) {
         fail(main,
-             QStringLiteral("The report template %1 cannot be used:\n%2.").arg(native(layout->origin), why));
+             QStringLiteral("The report template %1 cannot be used:\n%2.").arg(native(templatePath), why));
         return {};
     }
     return *html;

@@ -3,6 +3,7 @@
 #include "ReportFields.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -56,12 +57,20 @@ std::optional<QString> readText(const QString& fileName, QString* why) {
 }
 } // namespace
 
-std::optional<Template> loadTemplate(const QString& programFolder, QString* why) {
+QString templatePath(const QString& programFolder) {
     initReportResources();
-    const QString local = QDir(programFolder).filePath(TemplateName);
-    const QString origin = QFileInfo::exists(local) ? local : BuiltIn;
-    if (auto html = readText(origin, why)) return Template{*html, origin};
-    return std::nullopt;
+    QStringList folders = {programFolder};
+    // Installed beside the executable in a folder the program may not write to.
+    if (QCoreApplication::instance()) folders << QCoreApplication::applicationDirPath();
+    for (const QString& folder : folders) {
+        const QString file = QDir(folder).filePath(TemplateName);
+        if (QFileInfo::exists(file)) return file;
+    }
+    return BuiltIn;
+}
+
+std::optional<QString> loadTemplate(const QString& path, QString* why) {
+    return readText(path, why);
 }
 
 std::optional<QString> fill(const QString& html, const QStringList& values, QString* why) {

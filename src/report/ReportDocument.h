@@ -14,14 +14,13 @@ inline const QString TemplateName = QStringLiteral("report.rpt");
 
 // The report template: HTML in which {{Field}} stands for the value of a report field
 // ("{{Customer}}", "{{Pressure Range}}", "{{C1}}"). The file report.rpt in the program's folder is
-// used when it is there; otherwise the copy built into the program.
-struct Template {
-    QString html;
-    QString origin; // the file read, or the built-in copy's resource path
-};
+// used when it is there, else the one beside the executable, else the copy built into the
+// program (a resource path).
+QString templatePath(const QString& programFolder);
 
-// The template, or nothing with `why` when the file is there but cannot be read or holds no text.
-std::optional<Template> loadTemplate(const QString& programFolder, QString* why);
+// The template's text, or nothing with `why` when the file cannot be read, holds no text or is
+// not a text file.
+std::optional<QString> loadTemplate(const QString& path, QString* why);
 
 // The template's HTML with every placeholder replaced by its field's value (as plain text);
 // nothing with `why` when a placeholder names no field or there is no placeholder at all.
