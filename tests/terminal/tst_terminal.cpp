@@ -65,12 +65,12 @@ private slots:
     void sendListenSave() {
         TerminalBench b;
         bool held = false;
-        b.after(0.5, [&b] { b.send("*9900VR"); });
-        b.after(1.5, [&b, &held] {
+        b.after(0.5, [&] { b.send("*9900VR"); });
+        b.after(1.5, [&] {
             held = b.main->link().PortOpen() && !b.actionEnabled("mnuFile") && b.page->listening();
-            b.press("Send");
         });
-        b.after(2.5, [&b] { b.send(""); });
+        b.after(1.6, [&] { b.press("Send"); });
+        b.after(2.5, [&] { b.send(""); });
         b.listenFor(3);
         QVERIFY(held && !b.main->link().PortOpen() && b.actionEnabled("mnuFile") && !b.page->listening());
         QCOMPARE(b.lines(), QStringList({"*9900VR\r\n", "*9900VR\r\n", "\r\n"}));
@@ -126,11 +126,9 @@ private slots:
     void portTrouble() {
         TerminalBench b;
         bool stoppedAtOnce = false;
-        b.after(0.5, [&b] { b.loop->loseDevice(); });
-        b.after(1.0, [&b, &stoppedAtOnce] {
-            stoppedAtOnce = !b.page->listening();
-            b.send("*0100VR");
-        });
+        b.after(0.5, [&] { b.loop->loseDevice(); });
+        b.after(0.6, [&] { stoppedAtOnce = !b.page->listening(); });
+        b.after(1.0, [&] { b.send("*0100VR"); });
         b.listenFor(2);
         QVERIFY(stoppedAtOnce);
         const QString lost = Link::lostText("sim");
@@ -139,11 +137,11 @@ private slots:
         b.loop->restoreDevice();
         auto other = b.makeLink(); // another window holds the port: Send tells why, nothing more
         other->OpenPort(b.state.Link);
-        b.after(0.2, [&b] { b.press("Send"); });
+        b.after(0.2, [&] { b.press("Send"); });
         b.listenFor(1);
         QCOMPARE(b.op.messages.takeLast().text, "Communication Error: sim is busy.");
         other->ClosePort();
-        b.after(0.2, [&b] { b.press("Send"); });
+        b.after(0.2, [&] { b.press("Send"); });
         b.listenFor(1);
         QCOMPARE(b.rows(), "*0100VR,|*0100VR,|*0100VR,|,*0001VR=5.10");
         QVERIFY(b.op.messages.size() == 2 && b.enabled("Send") && b.enabled("cmdSave"));
