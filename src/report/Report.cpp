@@ -73,8 +73,9 @@ void printOn(PageHost& main, QPrinter& printer, const QString& html) {
     const bool printed = report::paint(html, printer);
     normalPointer();
     if (!printed) {
-        const QString where =
+        QString where =
             printer.outputFileName().isEmpty() ? printer.printerName() : native(printer.outputFileName());
+        if (where.isEmpty()) where = QStringLiteral("the printer");
         main.op().message(QStringLiteral("The report could not be printed on %1.").arg(where), ErrorTitle,
                           Operator::Icon::Exclamation);
     }
