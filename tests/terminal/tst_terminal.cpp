@@ -122,7 +122,8 @@ private slots:
     }
 
     // The device vanishes while listening: one message, the loop ends at once, Send says so once
-    // per press. A port another window holds: Send tells why. Chosen again, the page listens.
+    // per press. A port another window holds: Send tells why. Chosen again, the page listens;
+    // closing the window ends the loop.
     void portTrouble() {
         TerminalBench b;
         bool stoppedAtOnce = false;
@@ -145,6 +146,11 @@ private slots:
         b.listenFor(1);
         QCOMPARE(b.rows(), "*0100VR,|*0100VR,|*0100VR,|,*0001VR=5.10");
         QVERIFY(b.op.messages.size() == 2 && b.enabled("Send") && b.enabled("cmdSave"));
+        stoppedAtOnce = false; // closing the program ends the loop on its next pass
+        b.after(0.3, [&] { b.main->close(); });
+        b.after(0.31, [&] { stoppedAtOnce = !b.page->listening() && !b.main->link().PortOpen(); });
+        b.listenFor(1);
+        QVERIFY(stoppedAtOnce && b.op.messages.size() == 2);
     }
 };
 
