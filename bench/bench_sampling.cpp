@@ -124,9 +124,8 @@ QByteArray loopJson(int instruments, int baud, bool streaming, bool immediate = 
             .arg(baud)
             .toLatin1();
     for (int i = 1; i <= instruments; ++i)
-        json += QStringLiteral(
-                    "%1{\"id\":\"%2\",\"streamingFromStart\":%3,\"measurementSeconds\":%4,"
-                    "\"params\":{\"PR\":\"1\",\"TR\":\"4\"}}")
+        json += QStringLiteral("%1{\"id\":\"%2\",\"streamingFromStart\":%3,\"measurementSeconds\":%4,"
+                               "\"params\":{\"PR\":\"1\",\"TR\":\"4\"}}")
                     .arg(i > 1 ? "," : "")
                     .arg(i, 2, 10, QLatin1Char('0'))
                     .arg(streaming ? "true" : "false")
@@ -232,12 +231,14 @@ void singleReadings(int rounds) {
         const double ratio = wall / (wire + Pause);
         worst = std::max(worst, ratio);
         total += ratio;
-        std::printf("P3 %2d: %.1f ms wall, %ld bytes out, %ld in, wire %.1f ms + pause 10 ms, ratio %.2f value %s\n",
-                    r + 1, wall * 1000, CountingPort::written, CountingPort::received, wire * 1000, ratio,
-                    qPrintable(p.w<QLabel>("lblValue")->text()));
+        std::printf(
+            "P3 %2d: %.1f ms wall, %ld bytes out, %ld in, wire %.1f ms + pause 10 ms, ratio %.2f value %s\n",
+            r + 1, wall * 1000, CountingPort::written, CountingPort::received, wire * 1000, ratio,
+            qPrintable(p.w<QLabel>("lblValue")->text()));
     }
-    std::printf("Single P3 at 9600: mean ratio %.2f, worst %.2f against wire time + 10 ms (target at most 1.1)\n",
-                total / rounds, worst);
+    std::printf(
+        "Single P3 at 9600: mean ratio %.2f, worst %.2f against wire time + 10 ms (target at most 1.1)\n",
+        total / rounds, worst);
 }
 } // namespace
 
