@@ -5,7 +5,6 @@
 #include "Terminal.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -105,8 +104,6 @@ TerminalPage::TerminalPage(PageHost& host) : main_(host) {
         page_ = index;
         if (index == PageHost::Terminal) enter();
     });
-    if (auto* app = QCoreApplication::instance())
-        connect(app, &QCoreApplication::aboutToQuit, this, [this] { quitting_ = true; });
 }
 
 bool TerminalPage::eventFilter(QObject* watched, QEvent* event) {
@@ -124,7 +121,7 @@ void TerminalPage::fitColumns() {
 }
 
 bool TerminalPage::shown() const {
-    return !quitting_ && page_ == PageHost::Terminal;
+    return page_ == PageHost::Terminal;
 }
 
 void TerminalPage::enter() {

@@ -33,7 +33,8 @@ public:
     void send();
     void clear();
     void save();
-    // The listening loop: returns once another page is chosen, the port fails or the program ends.
+    // The listening loop: returns once another page is chosen, the port fails or closes (closing
+    // the main window closes it).
     void listen();
 
 protected:
@@ -62,7 +63,6 @@ private:
     // The main window's page, as its changes tell it.
     int page_ = -1;
     bool listening_ = false;
-    bool quitting_ = false;
     // Why the port is not open while the page is shown (the open failed, or the device was lost
     // and reported); empty while it is open.
     QString portTrouble_;
