@@ -118,4 +118,13 @@ std::optional<double> readT1(const Channel& channel, double timeout) {
     return numberIn(reply.value());
 }
 
+// ---- the live windows' reads --------------------------------------------------------------
+
+std::optional<QString> readLive(const Channel& channel, const QString& mnemonic, double timeout) {
+    const Reply reply = readParameter(channel, mnemonic, timeout);
+    const std::optional<QString> value = reply.valueIfAny();
+    if (!value || !numberIn(*value)) return std::nullopt;
+    return value->trimmed();
+}
+
 } // namespace cvi::measure

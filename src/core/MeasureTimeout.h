@@ -28,6 +28,9 @@ inline constexpr int LiveDefault = 3;       // the live windows' result without 
 inline const QString CantReadPR = QStringLiteral("Can't read PR value! Default is 238.");
 inline const QString CantReadTR = QStringLiteral("Can't read TR value! Default is 956.");
 inline const QString MessageTitle = QStringLiteral("Info");
+// The live windows' messages for the same failures (their default values are the same).
+inline const QString LiveCantReadPR = QStringLiteral("Can't read PR value to calculate the timeout.");
+inline const QString LiveCantReadTR = QStringLiteral("Can't read TR value to calculate the timeout.");
 
 // A number rounded to the nearest integer, a half to the even neighbour (32.5 gives 32, 33.5
 // gives 34).
@@ -71,6 +74,14 @@ std::optional<QString> readResolution(const Channel& channel, const QString& mne
 // T1: open, "*" + ID + "00" + "T1" + CR LF (one star), one reply under `timeout`, close. None
 // when nothing came back or the value is not a number.
 std::optional<double> readT1(const Channel& channel, double timeout);
+
+// ---- the live windows' reads --------------------------------------------------------------
+
+// PR, TR or T1 on a live window's own serial object: open, "*" + prefix + mnemonic + CR LF (the
+// prefix's star makes two), one reply under `timeout` with the user interface running, close.
+// The value after the "=" of a reply of at least ten characters; none when nothing came back or
+// the value is not a number.
+std::optional<QString> readLive(const Channel& channel, const QString& mnemonic, double timeout);
 
 } // namespace measure
 } // namespace cvi
