@@ -2,6 +2,7 @@
 
 #include "Atmo3Page.h"
 #include "PageHost.h"
+#include "PressureWindow.h"
 #include "SamplingPage.h"
 #include "SystemPage.h"
 
@@ -11,6 +12,7 @@ void installReadingPages(PageHost& host) {
     installSamplingPage(host);
     const CommandBox atmo3Command = installAtmo3Page(host);
     installSystemPage(host, atmo3Command);
+    installPressureWindow(host);
 }
 
 } // namespace cvi

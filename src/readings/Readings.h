@@ -4,7 +4,8 @@ namespace cvi {
 
 class PageHost;
 
-// Puts the Sampling, System and Atmo3 pages into the main window.
+// Puts the Sampling, System and Atmo3 pages into the main window and wires the live windows'
+// menu items.
 void installReadingPages(PageHost& host);
 
 } // namespace cvi

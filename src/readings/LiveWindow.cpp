@@ -1,0 +1,312 @@
+#include "LiveWindow.h"
+
+#include "Centre.h"
+#include "Frames.h"
+#include "Guard.h"
+#include "MeasureTimeout.h"
+#include "PageHost.h"
+#include "Pointer.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace cvi {
+
+namespace {
+const QString Yes = QStringLiteral("Yes");
+const QString IdCaption = QStringLiteral("Instrument ID : ");
+const QString AskId = QStringLiteral("Please enter the ID of the instrument.");
+const QString TooLong = QStringLiteral("Invalid Entry!");
+const QString OutOfRange = QStringLiteral("InValid Entry!");
+const QString NotConnected = QStringLiteral("This ID is not connected to the computer.");
+const QString UserError = QStringLiteral("User Error");
+const QString Warning = QStringLiteral("Warning");
+constexpr double SpinStep = 0.1;
+constexpr int LowestId = 1;
+constexpr int HighestId = 98;
+} // namespace
+
+// ---- display rules ------------------------------------------------------------------------------
+
+namespace live {
+
+QString leadingZero(const QString& number) {
+    if (number.startsWith(QLatin1Char('.'))) return QLatin1Char('0') + number;
+    if (number.startsWith(QStringLiteral("-."))) return QStringLiteral("-0") + number.mid(1);
+    return number;
+}
+
+QString reading(const QString& number, const QString& resolution) {
+    QString text = leadingZero(number);
+    if (resolution != Low || !text.contains(QLatin1Char('.'))) return text;
+    text.chop(1);
+    if (text.endsWith(QLatin1Char('.'))) text.chop(1);
+    return text;
+}
+
+QString unitText(const QString& code) {
+    static const char* const units[] = {"psi", "hPa", "bar", "kPa", "MPa", "in Hg", "mm Hg", "m H2O"};
+    if (code.size() != 1 || code[0] < QLatin1Char('1') || code[0] > QLatin1Char('8')) return {};
+    return QString::fromLatin1(units[code[0].unicode() - '1']);
+}
+
+} // namespace live
+
+// ---- the window -----------------------------------------------------------------------------------
+
+LiveWindow::LiveWindow(PageHost& host, const QString& name, const QString& caption,
+                       const QString& promptTitle)
+    : QWidget(host.window(), Qt::Window | Qt::WindowStaysOnTopHint), main_(host), comm_(host.makeLink()),
+      promptTitle_(promptTitle) {
+    setObjectName(name);
+    setWindowTitle(caption);
+    auto panel = [this](const char* objectName, const QString& text) {
+        auto* l = new QLabel(text, this);
+        l->setObjectName(QString::fromLatin1(objectName));
+        l->setTextFormat(Qt::PlainText);
+        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        return l;
+    };
+    values_ = new QGridLayout;
+    idPanel_ = panel("PnlID", IdCaption);
+    timeout_ = panel("PnlTimeout", QString());
+    auto* spin = new SpinButton(this);
+    spin->setObjectName(QStringLiteral("Spin1"));
+    resolutionButton_ = new QPushButton(live::High, this);
+    resolutionButton_->setObjectName(QStringLiteral("CmdPressureResolution"));
+    auto* exit = new QPushButton(QStringLiteral("Exit"), this);
+    exit->setObjectName(QStringLiteral("CmdExit"));
+
+    auto* controls = new QGridLayout;
+    controls->addWidget(idPanel_, 0, 0, 1, 3);
+    controls->addWidget(new QLabel(QStringLiteral("Timeout"), this), 1, 0);
+    controls->addWidget(timeout_, 1, 1);
+    controls->addWidget(spin, 1, 2);
+    controls->addWidget(new QLabel(QStringLiteral("Resolution"), this), 2, 0);
+    controls->addWidget(resolutionButton_, 2, 1, 1, 2);
+    controls->addWidget(exit, 3, 0, 1, 3);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(values_);
+    layout->addLayout(controls);
+
+    connect(exit, &QPushButton::clicked, this, [this] { exit_ = Yes; });
+    connect(resolutionButton_, &QPushButton::clicked, this, &LiveWindow::toggleResolution);
+    connect(spin, &SpinButton::SpinUp, this, [this] { this->spin(SpinStep); });
+    connect(spin, &SpinButton::SpinDown, this, [this] { this->spin(-SpinStep); });
+}
+
+LiveWindow::~LiveWindow() = default;
+
+QLabel* LiveWindow::valuePanel(const QString& name) {
+    auto* l = new QLabel(live::NoReading, this);
+    l->setObjectName(name);
+    l->setTextFormat(Qt::PlainText);
+    l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    l->setAlignment(Qt::AlignCenter);
+    return l;
+}
+
+Channel LiveWindow::channel() const {
+    return Channel{*comm_, main_.state().Link, main_.state().AddressPrefix};
+}
+
+void LiveWindow::run() {
+    AppState& state = main_.state();
+    Runtime& runtime = main_.runtime();
+    // Topmost, then in the middle of the screen.
+    adjustSize();
+    centreOnScreen(*this, state);
+    main_.setLeftMessage(QString());
+    main_.setMiddleMessage(QString());
+    if (!chooseInstrument()) return;
+    // An Exit pressed while the window prepares counts: the flag is cleared before, not after.
+    exit_.clear();
+    running_ = true;
+    show();
+    runtime.pump();
+
+    prepare();
+    if (!exiting()) measureTimeout();
+    resolution_ = live::High;
+    if (!exiting()) {
+        const Transaction loop(channel(), true);
+        while (pass())
+            runtime.pump();
+    }
+    exit_.clear();
+    comm_->ClosePort();
+    running_ = false;
+    main_.setMenusEnabled(true);
+    main_.setLeftMessage(QString());
+    main_.setMiddleMessage(QString());
+}
+
+bool LiveWindow::chooseInstrument() {
+    AppState& state = main_.state();
+    Operator& op = main_.op();
+    if (state.IDList.size() == 2) {
+        id_ = state.IDList;
+        state.AddressPrefix = addressPrefixFor(id_);
+        idPanel_->setText(IdCaption + id_);
+        return true;
+    }
+    QString answer = op.input(AskId, promptTitle_, state.idAt(0));
+    if (answer.isEmpty()) return false;
+    if (answer.size() > 2) {
+        op.message(TooLong, UserError, Operator::Icon::Exclamation);
+        return false;
+    }
+    const double value = leadingNumber(answer);
+    if (value < LowestId || value > HighestId) {
+        op.message(OutOfRange, UserError, Operator::Icon::Exclamation);
+        return false;
+    }
+    if (answer.size() == 1) answer.prepend(QLatin1Char('0'));
+    if (!state.idListHolds(answer)) {
+        op.message(NotConnected, Warning, Operator::Icon::Exclamation);
+        return false;
+    }
+    id_ = answer;
+    state.AddressPrefix = addressPrefixFor(id_);
+    idPanel_->setText(IdCaption + id_);
+    return true;
+}
+
+void LiveWindow::measureTimeout() {
+    AppState& state = main_.state();
+    Operator& op = main_.op();
+    state.ReadTimeout = state.CommTimeout;
+    const Channel c = channel();
+    const auto pr = measure::readLive(c, QStringLiteral("PR"), state.ReadTimeout);
+    if (!pr) op.message(measure::LiveCantReadPR, measure::MessageTitle, Operator::Icon::Exclamation);
+    state.CurrentPR = pr.value_or(QString::number(measure::DefaultPR));
+    const auto tr = measure::readLive(c, QStringLiteral("TR"), state.ReadTimeout);
+    if (!tr) op.message(measure::LiveCantReadTR, measure::MessageTitle, Operator::Icon::Exclamation);
+    state.CurrentTR = tr.value_or(QString::number(measure::DefaultTR));
+    const auto t1Text = measure::readLive(c, QStringLiteral("T1"), state.ReadTimeout);
+    const std::optional<double> t1 = t1Text ? measure::numberIn(*t1Text) : std::nullopt;
+    const measure::Result result = measure::live({state.CurrentPR, state.CurrentTR, t1, state.CommTimeout});
+    if (t1) {
+        state.PressurePeriodFactor = result.periodFactor;
+        state.TemperatureFactor = measure::TemperatureFactor;
+        main_.setLeftMessage(QString());
+    } else {
+        main_.setMiddleMessage(QString());
+    }
+    state.MeasureTimeout = result.timeout;
+    state.ReadTimeout = state.MeasureTimeout;
+    showTimeout();
+}
+
+void LiveWindow::showTimeout() {
+    timeout_->setText(fixedText(main_.state().MeasureTimeout));
+}
+
+void LiveWindow::spin(double step) {
+    AppState& state = main_.state();
+    state.MeasureTimeout = std::max(0.0, state.MeasureTimeout + step);
+    showTimeout();
+    state.ReadTimeout = state.MeasureTimeout;
+}
+
+void LiveWindow::toggleResolution() {
+    resolution_ = resolutionButton_->text() != live::High ? live::High : live::Low;
+    resolutionButton_->setText(resolution_);
+}
+
+QString LiveWindow::ask(const QString& mnemonic) {
+    comm_->Output(QLatin1Char('*') + id_ + QStringLiteral("00") + mnemonic + CRLF);
+    if (exiting()) return {};
+    return readReply();
+}
+
+QString LiveWindow::askAlone(const QString& mnemonic, bool wakeUp) {
+    const Transaction t(channel(), wakeUp);
+    return ask(mnemonic);
+}
+
+QString LiveWindow::readReply() {
+    Link& link = *comm_;
+    Runtime& runtime = main_.runtime();
+    const double timeout = main_.state().ReadTimeout;
+    const double start = link.SecondsNow();
+    QString line;
+    for (;;) {
+        if (exiting()) return {};
+        if (link.InBufferCount() > 0) {
+            const QString c = link.InputChar();
+            if (c == QStringLiteral("*") && !line.isEmpty())
+                line = c;
+            else
+                line += c;
+            if (c == QStringLiteral("\n"))
+                return line.mid(3, 2) == id_ && line.endsWith(CRLF) ? line : QString();
+            if (line.size() > Link::MaxLine) return {};
+            runtime.pump();
+        } else {
+            link.checkNotLost();
+            if (!link.PortOpen())
+                throw PortError(PortError::Kind::NotOpen, QStringLiteral("The port is not open."));
+            // Waits in the event loop: an Exit click or arriving characters end the wait at once.
+            runtime.pump(std::max(start + timeout - link.SecondsNow(), 0.0) + 0.001);
+        }
+        if (link.SecondsNow() - start > timeout) return {};
+    }
+}
+
+void LiveWindow::recover(QLabel* panel) {
+    Link& link = *comm_;
+    Runtime& runtime = main_.runtime();
+    panel->setText(live::NoReading);
+    // Any command ends a continuous output that may be keeping the instrument busy.
+    link.Output(QLatin1Char('*') + main_.state().AddressPrefix + QStringLiteral("VR") + CRLF);
+    const double start = link.SecondsNow();
+    const double pause = main_.state().CommTimeout;
+    while (link.SecondsNow() - start <= pause && !exiting()) {
+        link.checkNotLost();
+        runtime.pump(start + pause - link.SecondsNow() + 0.001);
+    }
+    if (link.InBufferCount() > 0 && !exiting()) {
+        link.Delay(1.0);
+        panel->clear();
+    }
+    link.ClearInBuffer();
+}
+
+void LiveWindow::closeEvent(QCloseEvent* event) {
+    // Closing the frame is Exit: the loop ends within one poll and the menu item closes the window.
+    if (running_) {
+        exit_ = Yes;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+// ---- the menu item ---------------------------------------------------------------------------------
+
+void runLiveWindow(PageHost& host, const std::function<std::unique_ptr<LiveWindow>()>& make) {
+    AppState& state = host.state();
+    host.setMenusEnabled(false);
+    host.setLeftMessage(QString());
+    host.showPages(false);
+    state.SavedAddressPrefix = state.AddressPrefix;
+    // A failing port ends the window (it is released before the message) and nothing else.
+    guarded(host.op(), [&make] {
+        const std::unique_ptr<LiveWindow> window = make();
+        window->run();
+    });
+    state.AddressPrefix = state.SavedAddressPrefix;
+    emit host.samplingResetRequested();
+    host.showPages(true);
+    normalPointer();
+    host.setMenusEnabled(true);
+}
+
+} // namespace cvi
