@@ -1,0 +1,116 @@
+// The Pressure window on the simulated loop and clock: choosing the instrument, the unit, the
+// time-out and its spin button, the readings and their formatting, and the ways the loop ends.
+#include "../params/PageBench.h"
+#include "PressureWindow.h"
+#include "Readings.h"
+
+#include <QToolButton>
+
+using namespace cvi;
+using namespace cvi::test;
+
+namespace {
+struct LiveBench : PageBench {
+    QString seen; // the window's panels and the main window's state while it ran
+    explicit LiveBench(const sim::LoopConfig& config) : PageBench(config) {
+        installReadingPages(host());
+        wire().clear();
+    }
+    // mnuPressure with `answer` at the prompt; `after` seconds on, the operator does `what`
+    // ("exit", "close", "lose", "low" then Exit 1.5 s later, "spin" down twice from 0.05 and up
+    // once then Exit), the panels noted just before. Returns the seconds the window ran after.
+    double open(const QString& answer, double after, const QString& what) {
+        op.answers.enqueue(answer);
+        double end = -1;
+        auto note = [this, what, &end] {
+            seen = mismatches("PnlID=|PnlPressure=|PnlPressureUnit=|PnlTimeout=") + ", " +
+                   w<QPushButton>("CmdPressureResolution")->text() +
+                   (main->panel()->isHidden() && !actionEnabled("mnuFile") ? "" : " usable");
+            if (what == "close") main->findChild<QWidget*>("frmPressure")->close();
+            if (what != "lose" && what != "close") press("CmdExit");
+            end = clock.now();
+        };
+        clock.at(clock.now() + after, [this, what, note] {
+            if (!main->findChild<QWidget*>("frmPressure")) return;
+            if (what == "lose") loop->loseDevice();
+            if (what == "spin") state.MeasureTimeout = 0.05;
+            for (const char* arrow : {"down", "down", "up"}) // each press is one step
+                if (what == "spin") w<QToolButton>(arrow)->click();
+            if (what != "low") return note();
+            press("CmdPressureResolution");
+            clock.at(clock.now() + 1.5, note);
+        });
+        main->action("mnuPressure")->trigger();
+        return end < 0 ? -1 : clock.now() - end;
+    }
+};
+} // namespace
+
+class TestLiveWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void formatting() {
+        const char* rows[][3] = {{"100", "Low", "100"}, {"14.7012", "Low", "14.701"}, {"14.7", "Low", "14"},
+                                 {"-.5", "Low", "-0"},  {"-.5", "High", "-0.5"},      {".5", "High", "0.5"},
+                                 {"0.5", "High", "0.5"}};
+        for (const auto& r : rows)
+            QCOMPARE(live::reading(r[0], r[1]), QString(r[2]));
+        QCOMPARE(live::unitText("6") + live::unitText("8") + live::unitText("9") + live::unitText("0"),
+                 "in Hgm H2O");
+    }
+
+    // IDs present (n numbered from 01), params of 01, the answer typed, what the operator does,
+    // the panels then, what he was told, and the first lines written.
+    void session_data() {
+        table({"n", "params", "answer", "what", "seen", "told", "lines"},
+              {{"one instrument: no prompt", "1", "", "", "exit",
+                "PnlID=Instrument ID : 01, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=3.00, High",
+                "", "*|*0100UN|**0100PR|**0100TR|**0100T1|*|*0100P3"},
+               {"7 reads 07", "8", "", "7", "exit",
+                "PnlID=Instrument ID : 07, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=3.00, High",
+                "", "*|*0700UN|**0700PR|**0700TR|**0700T1|*|*0700P3"},
+               {"0", "8", "", "0", "", "", "User Error: InValid Entry!", ""},
+               {"123", "8", "", "123", "", "", "User Error: Invalid Entry!", ""},
+               {"absent", "8", "", "9", "", "", "Warning: This ID is not connected to the computer.", ""},
+               {"cancelled", "8", "", "", "", "", "", ""},
+               {"user unit, low", "1", "UN=0", "", "low",
+                "PnlID=Instrument ID : 01, PnlPressure=14.696, PnlPressureUnit=USER, PnlTimeout=3.00, Low",
+                "", "*|*0100UN|*0100UM|**0100PR"},
+               {"spin at 0.05", "1", "", "", "spin",
+                "PnlID=Instrument ID : 01, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=0.10, High",
+                "", "*|*0100UN"},
+               {"frame closed", "1", "", "", "close",
+                "PnlID=Instrument ID : 01, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=3.00, High",
+                "", "*|*0100UN"},
+               {"device lost", "1", "", "", "lose",
+                "PnlID=Instrument ID : 01, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=3.00, High",
+                "Error: " + Link::lostText("sim"), "*|*0100UN"}});
+    }
+    void session() {
+        QFETCH(QString, n);
+        QFETCH(QString, params);
+        QFETCH(QString, what);
+        sim::LoopConfig config = PageBench::withParams(params);
+        config = n == "1" ? config : sim::LoopConfig::numbered(n.toInt());
+        LiveBench b(config);
+        b.state.AddressPrefix = "*0100";
+        QFETCH(QString, answer);
+        const double ran = b.open(answer, 2.0, what);
+        QTEST(b.seen, "seen");
+        QTEST(b.told(), "told");
+        QFETCH(QString, lines);
+        QCOMPARE(b.lines().mid(0, lines.isEmpty() ? 99 : items(lines).size()), written(lines));
+        QCOMPARE(b.op.asked.size(), n == "1" ? 0 : 1);
+        if (n != "1")
+            QCOMPARE(b.op.asked[0].title + "|" + b.op.asked[0].defaultAnswer, "Pressure Reading|01");
+        // Exit ends the loop within one poll, while a reply is awaited too: no further line.
+        if (what == "exit" || what == "close") QVERIFY(ran >= 0 && ran < 0.001);
+        QVERIFY(!b.main->findChild<QWidget*>("frmPressure") && !b.main->panel()->isHidden());
+        QVERIFY(b.actionEnabled("mnuFile") && b.actionEnabled("mnuHelp") && b.enabled("cmdSamplingStart"));
+        QCOMPARE(b.state.AddressPrefix, "*0100");
+        if (what == "spin") QCOMPARE(b.state.ReadTimeout, 0.1);
+    }
+};
+
+QTEST_MAIN(TestLiveWindows)
+#include "tst_livewindows.moc"
