@@ -17,8 +17,9 @@ struct LiveBench : PageBench {
         wire().clear();
     }
     // mnuPressure with `answer` at the prompt; `after` seconds on, the operator does `what`
-    // ("exit", "close", "lose", "low" then Exit 1.5 s later, "spin" down twice from 0.05 and up
-    // once then Exit), the panels noted just before. Returns the seconds the window ran after.
+    // ("exit", "close", "lose"; "low" or "silent", then Exit 1.5 or 4 s later; "spin" down twice
+    // from 0.05 and up once, then Exit), the panels noted just before. Returns the seconds the
+    // window ran after that.
     double open(const QString& answer, double after, const QString& what) {
         op.answers.enqueue(answer);
         double end = -1;
@@ -36,9 +37,10 @@ struct LiveBench : PageBench {
             if (what == "spin") state.MeasureTimeout = 0.05;
             for (const char* arrow : {"down", "down", "up"}) // each press is one step
                 if (what == "spin") w<QToolButton>(arrow)->click();
-            if (what != "low") return note();
-            press("CmdPressureResolution");
-            clock.at(clock.now() + 1.5, note);
+            if (what != "low" && what != "silent") return note();
+            if (what == "silent") inst("01").faults().silent = true; // no reply: the recovery
+            if (what == "low") press("CmdPressureResolution");
+            clock.at(clock.now() + (what == "low" ? 1.5 : 4.0), note);
         });
         main->action("mnuPressure")->trigger();
         return end < 0 ? -1 : clock.now() - end;
@@ -62,29 +64,33 @@ private slots:
     // IDs present (n numbered from 01), params of 01, the answer typed, what the operator does,
     // the panels then, what he was told, and the first lines written.
     void session_data() {
-        table({"n", "params", "answer", "what", "seen", "told", "lines"},
-              {{"one instrument: no prompt", "1", "", "", "exit",
-                "PnlID=Instrument ID : 01, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=3.00, High",
-                "", "*|*0100UN|**0100PR|**0100TR|**0100T1|*|*0100P3"},
-               {"7 reads 07", "8", "", "7", "exit",
-                "PnlID=Instrument ID : 07, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=3.00, High",
-                "", "*|*0700UN|**0700PR|**0700TR|**0700T1|*|*0700P3"},
-               {"0", "8", "", "0", "", "", "User Error: InValid Entry!", ""},
-               {"123", "8", "", "123", "", "", "User Error: Invalid Entry!", ""},
-               {"absent", "8", "", "9", "", "", "Warning: This ID is not connected to the computer.", ""},
-               {"cancelled", "8", "", "", "", "", "", ""},
-               {"user unit, low", "1", "UN=0", "", "low",
-                "PnlID=Instrument ID : 01, PnlPressure=14.696, PnlPressureUnit=USER, PnlTimeout=3.00, Low",
-                "", "*|*0100UN|*0100UM|**0100PR"},
-               {"spin at 0.05", "1", "", "", "spin",
-                "PnlID=Instrument ID : 01, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=0.10, High",
-                "", "*|*0100UN"},
-               {"frame closed", "1", "", "", "close",
-                "PnlID=Instrument ID : 01, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=3.00, High",
-                "", "*|*0100UN"},
-               {"device lost", "1", "", "", "lose",
-                "PnlID=Instrument ID : 01, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=3.00, High",
-                "Error: " + Link::lostText("sim"), "*|*0100UN"}});
+        table(
+            {"n", "params", "answer", "what", "seen", "told", "lines"},
+            {{"one instrument: no prompt", "1", "", "", "exit",
+              "PnlID=Instrument ID : 01, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=3.00, High", "",
+              "*|*0100UN|**0100PR|**0100TR|**0100T1|*|*0100P3"},
+             {"7 reads 07", "8", "", "7", "exit",
+              "PnlID=Instrument ID : 07, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=3.00, High", "",
+              "*|*0700UN|**0700PR|**0700TR|**0700T1|*|*0700P3"},
+             {"0", "8", "", "0", "", "", "User Error: InValid Entry!", ""},
+             {"123", "8", "", "123", "", "", "User Error: Invalid Entry!", ""},
+             {"absent", "8", "", "9", "", "", "Warning: This ID is not connected to the computer.", ""},
+             {"cancelled", "8", "", "", "", "", "", ""},
+             {"user unit, low", "1", "UN=0", "", "low",
+              "PnlID=Instrument ID : 01, PnlPressure=14.696, PnlPressureUnit=USER, PnlTimeout=3.00, Low", "",
+              "*|*0100UN|*0100UM|**0100PR"},
+             {"01 falls silent", "1", "", "", "silent",
+              "PnlID=Instrument ID : 01, PnlPressure=----------, PnlPressureUnit=psi, PnlTimeout=3.00, High",
+              "", "*|*0100UN"},
+             {"spin at 0.05", "1", "", "", "spin",
+              "PnlID=Instrument ID : 01, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=0.10, High", "",
+              "*|*0100UN"},
+             {"frame closed", "1", "", "", "close",
+              "PnlID=Instrument ID : 01, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=3.00, High", "",
+              "*|*0100UN"},
+             {"device lost", "1", "", "", "lose",
+              "PnlID=Instrument ID : 01, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=3.00, High",
+              "Error: " + Link::lostText("sim"), "*|*0100UN"}});
     }
     void session() {
         QFETCH(QString, n);
@@ -109,6 +115,7 @@ private slots:
         QVERIFY(b.actionEnabled("mnuFile") && b.actionEnabled("mnuHelp") && b.enabled("cmdSamplingStart"));
         QCOMPARE(b.state.AddressPrefix, "*0100");
         if (what == "spin") QCOMPARE(b.state.ReadTimeout, 0.1);
+        QCOMPARE(b.lines().count("**0100VR\r\n"), what == "silent" ? 1 : 0);
     }
 };
 
