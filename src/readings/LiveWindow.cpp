@@ -30,6 +30,7 @@ const QString Warning = QStringLiteral("Warning");
 constexpr double SpinStep = 0.1;
 constexpr int LowestId = 1;
 constexpr int HighestId = 98;
+constexpr double PastDeadline = 0.001; // a wait ends just after its deadline, never just before
 } // namespace
 
 // ---- display rules ------------------------------------------------------------------------------
@@ -133,7 +134,9 @@ void LiveWindow::run() {
 
     prepare();
     if (!exiting()) measureTimeout();
+    // The switch starts at "High" each time the loop starts, its caption with it.
     resolution_ = live::High;
+    resolutionButton_->setText(resolution_);
     if (!exiting()) {
         const Transaction loop(channel(), true);
         while (pass())
@@ -254,7 +257,7 @@ QString LiveWindow::readReply() {
             if (!link.PortOpen())
                 throw PortError(PortError::Kind::NotOpen, QStringLiteral("The port is not open."));
             // Waits in the event loop: an Exit click or arriving characters end the wait at once.
-            runtime.pump(std::max(start + timeout - link.SecondsNow(), 0.0) + 0.001);
+            runtime.pump(std::max(start + timeout - link.SecondsNow(), 0.0) + PastDeadline);
         }
         if (link.SecondsNow() - start > timeout) return {};
     }
@@ -270,7 +273,7 @@ void LiveWindow::recover(QLabel* panel) {
     const double pause = main_.state().CommTimeout;
     while (link.SecondsNow() - start <= pause && !exiting()) {
         link.checkNotLost();
-        runtime.pump(start + pause - link.SecondsNow() + 0.001);
+        runtime.pump(start + pause - link.SecondsNow() + PastDeadline);
     }
     if (link.InBufferCount() > 0 && !exiting()) {
         link.Delay(1.0);
