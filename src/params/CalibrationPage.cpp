@@ -32,11 +32,6 @@ ValueBox* CalibrationPage::box(const QString& name) const {
     return findChild<ValueBox*>(name);
 }
 
-void CalibrationPage::showInformation() {
-    box(QStringLiteral("lblSN"))->show(main_.state().CurrentSN);
-    box(QStringLiteral("lblVer"))->show(main_.state().CurrentVR);
-}
-
 void CalibrationPage::build() {
     const PageHeader header = PageHeader::build(
         main_, this, {"cboCalibration", "cmdCalibrationStart", "lblCmd", "txtCalResponse"},
@@ -95,11 +90,7 @@ void CalibrationPage::build() {
     connect(start_, &QPushButton::clicked, this, [this] {
         if (!runPageExchange(main_, context(), [this] { start(); })) start_->setEnabled(true);
     });
-    connect(&main_, &PageHost::pageChanged, this, [this] { showInformation(); });
-    connect(&main_, &PageHost::informationCleared, this, [this] {
-        box(QStringLiteral("lblSN"))->show(QString());
-        box(QStringLiteral("lblVer"))->show(QString());
-    });
+    followInstrumentInformation(main_, box(QStringLiteral("lblSN")), box(QStringLiteral("lblVer")));
     const PageContext page = context();
     for (ValueBox* b : boxes_)
         attachValueBox(main_, page, b);

@@ -30,7 +30,6 @@ public:
 private:
     void build();
     ValueBox* box(const QString& name) const;
-    void showInformation();
 
     PageHost& main_;
     QComboBox* ids_ = nullptr;

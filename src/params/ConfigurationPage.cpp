@@ -162,12 +162,8 @@ void ConfigurationPage::build() {
     connect(autoNumber_, &QPushButton::clicked, this, [this] { main_.requestRenumbering(command_); });
     connect(beep_, &QPushButton::clicked, this,
             [this] { runPageExchange(main_, context(), [this] { beep(); }); });
-    connect(&main_, &PageHost::pageChanged, this, &ConfigurationPage::showInformation);
+    followInstrumentInformation(main_, box("lblserialNum"), box("lblSoftwareVersion"));
     connect(&main_, &PageHost::linkSettingsChanged, this, &ConfigurationPage::showLinkSettings);
-    connect(&main_, &PageHost::informationCleared, this, [this] {
-        setBox("lblserialNum", QString());
-        setBox("lblSoftwareVersion", QString());
-    });
 
     const PageContext page = context();
     for (ValueBox* b : boxes_)
@@ -188,11 +184,6 @@ void ConfigurationPage::showLinkSettings() {
 void ConfigurationPage::setUserFactorShown(bool shown) {
     for (const char* name : {"lblUFHeading", "lblUF", "lblUFUnit"})
         if (QLabel* l = findChild<QLabel*>(QString::fromLatin1(name))) l->setHidden(!shown);
-}
-
-void ConfigurationPage::showInformation(int) {
-    setBox("lblserialNum", main_.state().CurrentSN);
-    setBox("lblSoftwareVersion", main_.state().CurrentVR);
 }
 
 void ConfigurationPage::selectInstrument() {

@@ -48,7 +48,6 @@ private:
     std::optional<QString> readInto(const QString& mnemonic, bool runInterfaceFirst = false);
     void readOutputBlock();
     void setUserFactorShown(bool shown);
-    void showInformation(int page);
 
     PageHost& main_;
     QComboBox* ids_ = nullptr;

@@ -61,6 +61,17 @@ ValueBox* addValueBox(QGroupBox* frame, const QString& name, const QString& capt
     return box;
 }
 
+void followInstrumentInformation(PageHost& host, ValueBox* serial, ValueBox* version) {
+    QObject::connect(&host, &PageHost::pageChanged, serial, [&host, serial, version] {
+        serial->show(host.state().CurrentSN);
+        version->show(host.state().CurrentVR);
+    });
+    QObject::connect(&host, &PageHost::informationCleared, serial, [serial, version] {
+        serial->show(QString());
+        version->show(QString());
+    });
+}
+
 ValueBox* valueBox(const PageContext& page, const QString& name) {
     return qobject_cast<ValueBox*>(page.boxNamed(name));
 }

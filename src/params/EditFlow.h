@@ -48,6 +48,10 @@ private:
 ValueBox* addValueBox(QGroupBox* frame, const QString& name, const QString& caption, InstrumentRecord& record,
                       int row, int column = 0);
 
+// A page's serial number and version boxes follow the chosen instrument: they show CurrentSN
+// and CurrentVR whenever the main window's page changes, and empty when an instrument is chosen.
+void followInstrumentInformation(PageHost& host, ValueBox* serial, ValueBox* version);
+
 // A page's value box by name, or null.
 ValueBox* valueBox(const PageContext& page, const QString& name);
 

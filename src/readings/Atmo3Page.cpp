@@ -100,14 +100,7 @@ void Atmo3Page::build() {
         // A page that could not be read because the port failed still needs its Start.
         if (!runPageExchange(main_, context(), [this] { start(); })) start_->setEnabled(true);
     });
-    connect(&main_, &PageHost::pageChanged, this, [this] {
-        serial_->show(main_.state().CurrentSN);
-        version_->show(main_.state().CurrentVR);
-    });
-    connect(&main_, &PageHost::informationCleared, this, [this] {
-        serial_->show(QString());
-        version_->show(QString());
-    });
+    followInstrumentInformation(main_, serial_, version_);
     const PageContext page = context();
     for (ValueBox* b : coefficients_)
         attachValueBox(main_, page, b);

@@ -158,14 +158,7 @@ void SystemPage::build() {
         // A send the port broke off can be tried again.
         if (!runPageExchange(main_, context(), [this] { send(); })) send_->setEnabled(true);
     });
-    connect(&main_, &PageHost::pageChanged, this, [this] {
-        serial_->show(main_.state().CurrentSN);
-        version_->show(main_.state().CurrentVR);
-    });
-    connect(&main_, &PageHost::informationCleared, this, [this] {
-        serial_->show(QString());
-        version_->show(QString());
-    });
+    followInstrumentInformation(main_, serial_, version_);
     for (QGroupBox* f : {info, display, diagnostic})
         main_.blankHint(f);
 }
