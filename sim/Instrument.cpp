@@ -315,6 +315,7 @@ QString Instrument::execute(const QString& body, bool broadcast, double t, bool&
         return parameterReply(mnemonic);
     }
     if (cmd.size() != 2) return {};
+    if (config_.faults.unanswered.contains(mnemonic)) return {};
 
     if (singleSet().contains(mnemonic)) {
         const bool analog = mnemonic == "N1" || mnemonic == "N2" || mnemonic == "TT" || mnemonic == "RH" ||

@@ -17,6 +17,7 @@ struct Faults {
     bool questionMark = false;  // data replies carry a "?"
     bool wrongMnemonic = false; // replies to broadcasts name another parameter
     QStringList refusedWrites;  // writes to these parameters are refused; the echo keeps the old value
+    QStringList unanswered;     // reads of these mnemonics get no reply
 };
 
 struct InstrumentConfig {

@@ -120,8 +120,9 @@ std::optional<double> readT1(const Channel& channel, double timeout) {
 
 // ---- the live windows' reads --------------------------------------------------------------
 
-std::optional<QString> readLive(const Channel& channel, const QString& mnemonic, double timeout) {
-    const Reply reply = readParameter(channel, mnemonic, timeout);
+std::optional<QString> readLive(const Channel& channel, const QString& mnemonic, double timeout,
+                                bool wakeUp) {
+    const Reply reply = readParameter(channel, mnemonic, timeout, ReadStep{wakeUp, false, 0.0, true});
     const std::optional<QString> value = reply.valueIfAny();
     if (!value || !numberIn(*value)) return std::nullopt;
     return value->trimmed();

@@ -80,8 +80,9 @@ std::optional<double> readT1(const Channel& channel, double timeout);
 // PR, TR or T1 on a live window's own serial object: open, "*" + prefix + mnemonic + CR LF (the
 // prefix's star makes two), one reply under `timeout` with the user interface running, close.
 // The value after the "=" of a reply of at least ten characters; none when nothing came back or
-// the value is not a number.
-std::optional<QString> readLive(const Channel& channel, const QString& mnemonic, double timeout);
+// the value is not a number. With `wakeUp`, a lone "*" and 10 ms come before the line.
+std::optional<QString> readLive(const Channel& channel, const QString& mnemonic, double timeout,
+                                bool wakeUp = false);
 
 } // namespace measure
 } // namespace cvi

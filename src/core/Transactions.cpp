@@ -80,12 +80,8 @@ Reply readParameter(const Channel& channel, const QString& mnemonic, double time
         const Transaction t(channel, false);
         const QString command = readCommand(channel.prefix, mnemonic);
         t.show(command);
-        if (step.wakeUp) {
-            channel.link.WakeUp();
-            t.write(command + CRLF);
-        } else {
-            t.write(pageLine(command));
-        }
+        if (step.wakeUp) channel.link.WakeUp();
+        t.write(step.wakeUp && !step.twoStars ? command + CRLF : pageLine(command));
         if (step.waitFirst > 0) channel.link.WaitForInput(step.waitFirst);
         if (step.runInterfaceFirst) channel.link.runtime().pump();
         reply = t.read(timeout);

@@ -84,6 +84,7 @@ struct ReadStep {
     bool wakeUp = false;            // a lone "*" and 10 ms first, then the line with a single star
     bool runInterfaceFirst = false; // one pass of the user interface just before the read
     double waitFirst = 0.0;         // seconds to wait for the first character before the read
+    bool twoStars = false;          // with wakeUp: the line keeps the prefix's star (two stars)
 };
 
 // Open, the read command (prefix + mnemonic), one reply under `timeout`, close, one pass of the

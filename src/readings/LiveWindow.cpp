@@ -186,7 +186,7 @@ void LiveWindow::measureTimeout() {
     Operator& op = main_.op();
     state.ReadTimeout = state.CommTimeout;
     const Channel c = channel();
-    const auto pr = measure::readLive(c, QStringLiteral("PR"), state.ReadTimeout);
+    const auto pr = measure::readLive(c, QStringLiteral("PR"), state.ReadTimeout, wakeUpBeforePR_);
     if (!pr) op.message(measure::LiveCantReadPR, measure::MessageTitle, Operator::Icon::Exclamation);
     state.CurrentPR = pr.value_or(QString::number(measure::DefaultPR));
     const auto tr = measure::readLive(c, QStringLiteral("TR"), state.ReadTimeout);
@@ -280,6 +280,28 @@ void LiveWindow::recover(QLabel* panel) {
         panel->clear();
     }
     link.ClearInBuffer();
+}
+
+bool LiveWindow::readInto(const QString& mnemonic, QLabel* panel, bool pressure, bool clearsMessage) {
+    QString reply = ask(mnemonic);
+    if (exiting()) return false;
+    if (reply.isEmpty()) {
+        recover(panel);
+    } else {
+        if (clearsMessage) main_.setMiddleMessage(QString());
+        const QString number = ReplyNumber(reply);
+        panel->setText(pressure ? live::reading(number, resolution_) : live::leadingZero(number));
+    }
+    main_.runtime().pump();
+    return true;
+}
+
+QString LiveWindow::pressureUnit() {
+    const QString code = ParameterValue(askAlone(QStringLiteral("UN"), true));
+    if (code.isEmpty()) main_.setMiddleMessage(QStringLiteral("Can't read the pressure unit..."));
+    if (code != QStringLiteral("0")) return live::unitText(code);
+    const QString user = ParameterValue(askAlone(QStringLiteral("UM"), false));
+    return user.isEmpty() ? QStringLiteral("?") : user;
 }
 
 void LiveWindow::closeEvent(QCloseEvent* event) {

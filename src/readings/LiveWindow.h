@@ -79,6 +79,13 @@ protected:
     // No reply: the panel shows "----------", a version request stops any continuous output,
     // a pause of the communication time-out, and the receive buffer emptied.
     void recover(QLabel* panel);
+    // One step of a pass that reads `mnemonic`'s number into `panel`: at "Low" resolution one
+    // digit fewer when `pressure`, the main window's middle message cleared by a value when
+    // `clearsMessage`, the recovery without one. False when Exit was seen.
+    bool readInto(const QString& mnemonic, QLabel* panel, bool pressure, bool clearsMessage);
+    // The pressure unit read with UN ("Can't read the pressure unit..." in the main window when
+    // nothing came), the user unit read with UM ("?" without one).
+    QString pressureUnit();
     bool exiting() const { return exit_ == QStringLiteral("Yes"); }
     void closeEvent(QCloseEvent* event) override;
 
@@ -87,6 +94,7 @@ protected:
     QLabel* idPanel_ = nullptr;
     QLabel* timeout_ = nullptr;
     QPushButton* resolutionButton_ = nullptr;
+    bool wakeUpBeforePR_ = false; // a lone "*" and 10 ms before the time-out's PR read
 
 private:
     bool chooseInstrument();

@@ -4,6 +4,7 @@
 #include "PageHost.h"
 #include "PressureWindow.h"
 #include "SamplingPage.h"
+#include "SensorWindow.h"
 #include "SystemPage.h"
 
 namespace cvi {
@@ -13,6 +14,7 @@ void installReadingPages(PageHost& host) {
     const CommandBox atmo3Command = installAtmo3Page(host);
     installSystemPage(host, atmo3Command);
     installPressureWindow(host);
+    installSensorWindow(host);
 }
 
 } // namespace cvi

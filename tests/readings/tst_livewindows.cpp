@@ -1,4 +1,4 @@
-// The Pressure window on the simulated loop and clock: choosing the instrument, the unit, the
+// The live windows on the simulated loop and clock: choosing the instrument, the unit, the
 // time-out and its spin button, the readings and their formatting, and the ways the loop ends.
 #include "../params/PageBench.h"
 #include "PressureWindow.h"
@@ -16,33 +16,40 @@ struct LiveBench : PageBench {
         installReadingPages(host());
         wire().clear();
     }
-    // mnuPressure with `answer` at the prompt; `after` seconds on, the operator does `what`
-    // ("exit", "close", "lose"; "low" or "silent", then Exit 1.5 or 4 s later; "spin" down twice
-    // from 0.05 and up once, then Exit), the panels noted just before. Returns the seconds the
-    // window ran after that.
+    // The menu item, window and extra panels of `what` ("sensor"; any other: the Pressure window).
+    static QStringList window(const QString& what) {
+        if (what == "sensor")
+            return {"mnuSensor", "frmSensor", "|PnlTemperature=|PnlTempUnit=|PnlPper=|PnlTper="};
+        return {"mnuPressure", "frmPressure", ""};
+    }
+    // The menu item with `answer` at the prompt; `after` seconds on, the operator does `what`
+    // ("exit", "close", "lose"; "low", "silent" or a window's name, then Exit 1.5, 4 or 12.5 s later;
+    // "spin" down twice from 0.05 and up once, then Exit), the panels noted just before. Returns
+    // the seconds the window ran after that.
     double open(const QString& answer, double after, const QString& what) {
         op.answers.enqueue(answer);
         double end = -1;
-        auto note = [this, what, &end] {
-            seen = mismatches("PnlID=|PnlPressure=|PnlPressureUnit=|PnlTimeout=") + ", " +
+        const QStringList win = window(what);
+        auto note = [this, what, win, &end] {
+            seen = mismatches("PnlID=|PnlPressure=|PnlPressureUnit=|PnlTimeout=" + win[2]) + ", " +
                    w<QPushButton>("CmdPressureResolution")->text() +
                    (main->panel()->isHidden() && !actionEnabled("mnuFile") ? "" : " usable");
-            if (what == "close") main->findChild<QWidget*>("frmPressure")->close();
+            if (what == "close") main->findChild<QWidget*>(win[1])->close();
             if (what != "lose" && what != "close") press("CmdExit");
             end = clock.now();
         };
-        clock.at(clock.now() + after, [this, what, note] {
-            if (!main->findChild<QWidget*>("frmPressure")) return;
+        clock.at(clock.now() + after, [this, what, win, note] {
+            if (!main->findChild<QWidget*>(win[1])) return;
             if (what == "lose") loop->loseDevice();
             if (what == "spin") state.MeasureTimeout = 0.05;
             for (const char* arrow : {"down", "down", "up"}) // each press is one step
                 if (what == "spin") w<QToolButton>(arrow)->click();
-            if (what != "low" && what != "silent") return note();
+            if (what != "low" && what != "silent" && win[2].isEmpty()) return note();
             if (what == "silent") inst("01").faults().silent = true; // no reply: the recovery
             if (what == "low") press("CmdPressureResolution");
-            clock.at(clock.now() + (what == "low" ? 1.5 : 4.0), note);
+            clock.at(clock.now() + (what == "low" ? 1.5 : win[2].isEmpty() ? 4.0 : 12.5), note);
         });
-        main->action("mnuPressure")->trigger();
+        main->action(win[0])->trigger();
         return end < 0 ? -1 : clock.now() - end;
     }
 };
@@ -90,7 +97,13 @@ private slots:
               "*|*0100UN"},
              {"device lost", "1", "", "", "lose",
               "PnlID=Instrument ID : 01, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=3.00, High",
-              "Error: " + Link::lostText("sim"), "*|*0100UN"}});
+              "Error: " + Link::lostText("sim"), "*|*0100UN"},
+             {"no Q1 reply", "1", "", "", "sensor",
+              "PnlID=Instrument ID : 01, PnlPressure=14.6964, PnlPressureUnit=psi, PnlTimeout=3.00, "
+              "PnlTemperature=22.51, PnlTempUnit=deg C, PnlPper=32.137626, PnlTper=----------, High",
+              "",
+              "*|*0100UN|*0100TU|**0100PR|**0100TR|**0100T1|*|*0100P3|*0100Q3|*0100P1|*0100Q1|**0100VR|*"
+              "0100P3"}});
     }
     void session() {
         QFETCH(QString, n);
@@ -98,6 +111,7 @@ private slots:
         QFETCH(QString, what);
         sim::LoopConfig config = PageBench::withParams(params);
         config = n == "1" ? config : sim::LoopConfig::numbered(n.toInt());
+        if (what == "sensor") config.instruments[0].faults.unanswered = {"Q1"};
         LiveBench b(config);
         b.state.AddressPrefix = "*0100";
         QFETCH(QString, answer);
@@ -111,11 +125,11 @@ private slots:
             QCOMPARE(b.op.asked[0].title + "|" + b.op.asked[0].defaultAnswer, "Pressure Reading|01");
         // Exit ends the loop within one poll, while a reply is awaited too: no further line.
         if (what == "exit" || what == "close") QVERIFY(ran >= 0 && ran < 0.001);
-        QVERIFY(!b.main->findChild<QWidget*>("frmPressure") && !b.main->panel()->isHidden());
+        QVERIFY(!b.main->findChild<QWidget*>(LiveBench::window(what)[1]) && !b.main->panel()->isHidden());
         QVERIFY(b.actionEnabled("mnuFile") && b.actionEnabled("mnuHelp") && b.enabled("cmdSamplingStart"));
         QCOMPARE(b.state.AddressPrefix, "*0100");
         if (what == "spin") QCOMPARE(b.state.ReadTimeout, 0.1);
-        QCOMPARE(b.lines().count("**0100VR\r\n"), what == "silent" ? 1 : 0);
+        QCOMPARE(b.lines().count("**0100VR\r\n"), what == "silent" ? 1 : what == "sensor" ? 2 : 0);
     }
 };
 
