@@ -1,5 +1,6 @@
 #include "Readings.h"
 
+#include "Atmo3Display.h"
 #include "Atmo3Page.h"
 #include "PageHost.h"
 #include "PressureWindow.h"
@@ -15,6 +16,7 @@ void installReadingPages(PageHost& host) {
     installSystemPage(host, atmo3Command);
     installPressureWindow(host);
     installSensorWindow(host);
+    installAtmo3Display(host);
 }
 
 } // namespace cvi

@@ -16,11 +16,15 @@ struct LiveBench : PageBench {
         installReadingPages(host());
         wire().clear();
     }
-    // The menu item, window and extra panels of `what` ("sensor"; any other: the Pressure window).
+    // The menu item, window, extra panels and resolution button of `what` ("sensor", "atmo"; any
+    // other: the Pressure window).
     static QStringList window(const QString& what) {
+        const QString pressure = "CmdPressureResolution";
         if (what == "sensor")
-            return {"mnuSensor", "frmSensor", "|PnlTemperature=|PnlTempUnit=|PnlPper=|PnlTper="};
-        return {"mnuPressure", "frmPressure", ""};
+            return {"mnuSensor", "frmSensor", "|PnlTemperature=|PnlTempUnit=|PnlPper=|PnlTper=", pressure};
+        if (what == "atmo")
+            return {"mnuAtmo3", "frmAtmo3Display", "|PnlTemperature=|PnlHumidity=", "cmdResolution"};
+        return {"mnuPressure", "frmPressure", "", pressure};
     }
     // The menu item with `answer` at the prompt; `after` seconds on, the operator does `what`
     // ("exit", "close", "lose"; "low", "silent" or a window's name, then Exit 1.5, 4 or 12.5 s later;
@@ -32,7 +36,7 @@ struct LiveBench : PageBench {
         const QStringList win = window(what);
         auto note = [this, what, win, &end] {
             seen = mismatches("PnlID=|PnlPressure=|PnlPressureUnit=|PnlTimeout=" + win[2]) + ", " +
-                   w<QPushButton>("CmdPressureResolution")->text() +
+                   w<QPushButton>(win[3])->text() +
                    (main->panel()->isHidden() && !actionEnabled("mnuFile") ? "" : " usable");
             if (what == "close") main->findChild<QWidget*>(win[1])->close();
             if (what != "lose" && what != "close") press("CmdExit");
@@ -103,14 +107,20 @@ private slots:
               "PnlTemperature=22.51, PnlTempUnit=deg C, PnlPper=32.137626, PnlTper=----------, High",
               "",
               "*|*0100UN|*0100TU|**0100PR|**0100TR|**0100T1|*|*0100P3|*0100Q3|*0100P1|*0100Q1|**0100VR|*"
-              "0100P3"}});
+              "0100P3"},
+             {"Atmo 3 at 03", "demo", "", "3", "atmo",
+              "PnlID=Instrument ID : 03, PnlPressure=14.6024, PnlPressureUnit=psi, PnlTimeout=3.00, "
+              "PnlTemperature=18.3, PnlHumidity=45.2, High",
+              "", "*|*0300UN|*|**0300PR|**0300TR|**0300T1|*|*0300P3|*0300TT|*0300RH"}});
     }
     void session() {
         QFETCH(QString, n);
         QFETCH(QString, params);
         QFETCH(QString, what);
         sim::LoopConfig config = PageBench::withParams(params);
-        config = n == "1" ? config : sim::LoopConfig::numbered(n.toInt());
+        config = n == "1"      ? config
+                 : n == "demo" ? sim::LoopConfig::demo()
+                               : sim::LoopConfig::numbered(n.toInt());
         if (what == "sensor") config.instruments[0].faults.unanswered = {"Q1"};
         LiveBench b(config);
         b.state.AddressPrefix = "*0100";
