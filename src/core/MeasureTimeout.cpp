@@ -128,4 +128,13 @@ std::optional<QString> readLive(const Channel& channel, const QString& mnemonic,
     return value->trimmed();
 }
 
+void adopt(AppState& state, const Result& result) {
+    if (result.periodFactor != 0) {
+        state.PressurePeriodFactor = result.periodFactor;
+        state.TemperatureFactor = TemperatureFactor;
+    }
+    state.MeasureTimeout = result.timeout;
+    state.ReadTimeout = result.timeout;
+}
+
 } // namespace cvi::measure

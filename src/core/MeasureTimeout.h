@@ -62,6 +62,9 @@ struct Result {
 };
 Result sampling(const Inputs& in);
 Result live(const Inputs& in);
+// Puts a result in the shared state: the measurement and read time-outs, and the two factors
+// when T1 was read (periodFactor not 0).
+void adopt(AppState& state, const Result& result);
 
 // ---- the Sampling page's reads -----------------------------------------------------------
 

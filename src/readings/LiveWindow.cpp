@@ -195,15 +195,11 @@ void LiveWindow::measureTimeout() {
     const auto t1Text = measure::readLive(c, QStringLiteral("T1"), state.ReadTimeout);
     const std::optional<double> t1 = t1Text ? measure::numberIn(*t1Text) : std::nullopt;
     const measure::Result result = measure::live({state.CurrentPR, state.CurrentTR, t1, state.CommTimeout});
-    if (t1) {
-        state.PressurePeriodFactor = result.periodFactor;
-        state.TemperatureFactor = measure::TemperatureFactor;
+    measure::adopt(state, result);
+    if (t1)
         main_.setLeftMessage(QString());
-    } else {
+    else
         main_.setMiddleMessage(QString());
-    }
-    state.MeasureTimeout = result.timeout;
-    state.ReadTimeout = state.MeasureTimeout;
     showTimeout();
 }
 

@@ -406,15 +406,11 @@ void SamplingPage::measureTimeout(const Channel& channel) {
     const std::optional<double> t1 = measure::readT1(channel, state.ReadTimeout);
     const measure::Result result =
         measure::sampling({state.CurrentPR, state.CurrentTR, t1, state.CommTimeout});
-    if (t1) {
-        state.PressurePeriodFactor = result.periodFactor;
-        state.TemperatureFactor = measure::TemperatureFactor;
+    measure::adopt(state, result);
+    if (t1)
         main_.setLeftMessage(QString());
-    } else {
+    else
         main_.setMiddleMessage(QString());
-    }
-    state.MeasureTimeout = result.timeout;
-    state.ReadTimeout = result.timeout;
 }
 
 // ---- Send and Stop ------------------------------------------------------------------------------
