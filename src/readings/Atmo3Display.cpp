@@ -33,6 +33,7 @@ Atmo3Display::Atmo3Display(PageHost& host)
         values()->addWidget(new QLabel(QString::fromLatin1(r.title), this), row, 0);
         values()->addWidget(r.value, row, 1);
         values()->addWidget(r.unit, row, 2);
+        follow(QString::fromLatin1(r.title), r.value, r.unit);
         ++row;
     }
 }

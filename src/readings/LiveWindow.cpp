@@ -3,11 +3,14 @@
 #include "Centre.h"
 #include "Frames.h"
 #include "Guard.h"
+#include "LiveTrend.h"
 #include "MeasureTimeout.h"
 #include "PageHost.h"
 #include "Pointer.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -31,6 +34,9 @@ constexpr double SpinStep = 0.1;
 constexpr int LowestId = 1;
 constexpr int HighestId = 98;
 constexpr double PastDeadline = 0.001; // a wait ends just after its deadline, never just before
+const QString RecordCaption = QStringLiteral("Record…");
+const QString StopCaption = QStringLiteral("Stop recording");
+const QString RecordTitle = QStringLiteral("Record");
 } // namespace
 
 // ---- display rules ------------------------------------------------------------------------------
@@ -83,6 +89,13 @@ LiveWindow::LiveWindow(PageHost& host, const QString& name, const QString& capti
     resolutionButton_->setObjectName(QStringLiteral("CmdPressureResolution"));
     auto* exit = new QPushButton(QStringLiteral("Exit"), this);
     exit->setObjectName(QStringLiteral("CmdExit"));
+    auto* reset = new QPushButton(QStringLiteral("Reset"), this);
+    reset->setObjectName(QStringLiteral("cmdReset"));
+    reset->setToolTip(QStringLiteral("Start the minimum, maximum, mean and count again"));
+    recordButton_ = new QPushButton(RecordCaption, this);
+    recordButton_->setObjectName(QStringLiteral("cmdRecord"));
+    recordButton_->setToolTip(QStringLiteral("Append every reading to a CSV file"));
+    trend_ = new LiveTrend(this);
 
     auto* controls = new QGridLayout;
     controls->addWidget(idPanel_, 0, 0, 1, 3);
@@ -91,13 +104,18 @@ LiveWindow::LiveWindow(PageHost& host, const QString& name, const QString& capti
     controls->addWidget(spin, 1, 2);
     controls->addWidget(new QLabel(QStringLiteral("Resolution"), this), 2, 0);
     controls->addWidget(resolutionButton_, 2, 1, 1, 2);
-    controls->addWidget(exit, 3, 0, 1, 3);
+    controls->addWidget(reset, 3, 0);
+    controls->addWidget(recordButton_, 3, 1, 1, 2);
+    controls->addWidget(exit, 4, 0, 1, 3);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(values_);
     layout->addLayout(controls);
+    layout->addWidget(trend_, 1);
 
     connect(exit, &QPushButton::clicked, this, [this] { exit_ = Yes; });
     connect(resolutionButton_, &QPushButton::clicked, this, &LiveWindow::toggleResolution);
+    connect(reset, &QPushButton::clicked, trend_, &LiveTrend::reset);
+    connect(recordButton_, &QPushButton::clicked, this, &LiveWindow::toggleRecording);
     connect(spin, &SpinButton::SpinUp, this, [this] { this->spin(SpinStep); });
     connect(spin, &SpinButton::SpinDown, this, [this] { this->spin(-SpinStep); });
 }
@@ -111,6 +129,58 @@ QLabel* LiveWindow::valuePanel(const QString& name) {
     l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     l->setAlignment(Qt::AlignCenter);
     return l;
+}
+
+void LiveWindow::follow(const QString& quantity, QLabel* panel, QLabel* unitPanel, const QString& unit) {
+    followed_.push_back({panel, unitPanel, unit, quantity, trend_->addQuantity(quantity)});
+}
+
+void LiveWindow::display(QLabel* panel, const QString& text) {
+    panel->setText(text);
+    const auto f = std::find_if(followed_.cbegin(), followed_.cend(),
+                                [panel](const Followed& x) { return x.panel == panel; });
+    if (f == followed_.cend()) return;
+    trend_->add(f->index, comm_->SecondsNow() - opened_, text);
+    if (!recorder_.isOpen()) return;
+    const QString unit = f->unitPanel ? f->unitPanel->text() : f->unit;
+    if (recorder_.append(live::csvLine(QDateTime::currentDateTime(), id_, f->quantity, text, unit))) return;
+    stopRecording();
+    main_.op().message(QStringLiteral("Can't write to %1: %2. The readings are no longer recorded.")
+                           .arg(QDir::toNativeSeparators(recorder_.path()), recorder_.error()),
+                       RecordTitle, Operator::Icon::Exclamation);
+}
+
+void LiveWindow::toggleRecording() {
+    // Stopping is at once; the save dialog waits until the pass has read all its values, so no
+    // reply is left waiting on the line while the operator chooses a file.
+    if (recorder_.isOpen())
+        stopRecording();
+    else if (running_)
+        recordAsked_ = true;
+    else
+        startRecording();
+}
+
+void LiveWindow::startRecording() {
+    recordAsked_ = false;
+    const QString path = main_.op().saveFileName(QStringLiteral("Record readings"),
+                                                 QStringLiteral("CSV files (*.csv)|*.csv"), recordFolder_);
+    if (path.isEmpty() || exiting()) return;
+    recordFolder_ = QFileInfo(path).absolutePath();
+    const QString why = recorder_.open(path);
+    if (!why.isEmpty()) {
+        main_.op().message(
+            QStringLiteral("Can't record to %1: %2. The window keeps reading without recording.")
+                .arg(QDir::toNativeSeparators(path), why),
+            RecordTitle, Operator::Icon::Exclamation);
+        return;
+    }
+    recordButton_->setText(StopCaption);
+}
+
+void LiveWindow::stopRecording() {
+    recorder_.close();
+    recordButton_->setText(RecordCaption);
 }
 
 Channel LiveWindow::channel() const {
@@ -129,6 +199,7 @@ void LiveWindow::run() {
     // An Exit pressed while the window prepares counts: the flag is cleared before, not after.
     exit_.clear();
     running_ = true;
+    opened_ = comm_->SecondsNow();
     show();
     runtime.pump();
 
@@ -139,9 +210,12 @@ void LiveWindow::run() {
     resolutionButton_->setText(resolution_);
     if (!exiting()) {
         const Transaction loop(channel(), true);
-        while (pass())
+        while (pass()) {
             runtime.pump();
+            if (recordAsked_) startRecording();
+        }
     }
+    stopRecording();
     exit_.clear();
     comm_->ClosePort();
     running_ = false;
@@ -286,7 +360,7 @@ bool LiveWindow::readInto(const QString& mnemonic, QLabel* panel, bool pressure,
     } else {
         if (clearsMessage) main_.setMiddleMessage(QString());
         const QString number = ReplyNumber(reply);
-        panel->setText(pressure ? live::reading(number, resolution_) : live::leadingZero(number));
+        display(panel, pressure ? live::reading(number, resolution_) : live::leadingZero(number));
     }
     main_.runtime().pump();
     return true;

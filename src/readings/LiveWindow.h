@@ -2,6 +2,7 @@
 
 #include "CommsSetup.h"
 #include "Link.h"
+#include "ReadingLog.h"
 #include "Transactions.h"
 
 #include <QString>
@@ -16,6 +17,7 @@ class QPushButton;
 
 namespace cvi {
 
+class LiveTrend;
 class PageHost;
 
 // The live windows' display rules, kept apart from the windows.
@@ -41,7 +43,8 @@ QString unitText(const QString& code);
 // switch, and a reading loop on the window's own serial object ("Comm1") that lets the user
 // interface run on every poll. The loop runs inside run(); Exit (or closing the window's frame)
 // ends it within one poll. A window of this kind adds its value panels and says what one pass
-// reads.
+// reads. Under them every value shown goes to the trend plot and statistics and, while the
+// operator records, to a CSV file; none of that touches the line.
 class LiveWindow : public QWidget {
     Q_OBJECT
 public:
@@ -56,6 +59,8 @@ public:
     const QString& instrumentId() const { return id_; }
     const QString& resolution() const { return resolution_; }
     const QString& exitFlag() const { return exit_; }
+    LiveTrend& trend() const { return *trend_; }
+    bool recording() const { return recorder_.isOpen(); }
 
 protected:
     // What the window reads once before the loop, with the port closed (the units).
@@ -65,6 +70,11 @@ protected:
 
     // A value panel, "----------" at first.
     QLabel* valuePanel(const QString& name);
+    // A value the trend, the statistics and the recording follow, with the panel that shows its
+    // unit (or, without one, a fixed unit).
+    void follow(const QString& quantity, QLabel* panel, QLabel* unitPanel, const QString& unit = {});
+    // Shows a reading on its panel and passes it on to the trend and the recording.
+    void display(QLabel* panel, const QString& text);
     // The grid under the title, beside the ID, time-out and buttons: windows add their panels.
     QGridLayout* values() const { return values_; }
 
@@ -102,7 +112,18 @@ private:
     void showTimeout();
     void spin(double step);
     void toggleResolution();
+    void toggleRecording();
+    void startRecording();
+    void stopRecording();
     Channel channel() const;
+
+    struct Followed {
+        QLabel* panel;
+        QLabel* unitPanel;
+        QString unit;
+        QString quantity;
+        int index;
+    };
 
     QString promptTitle_;
     QGridLayout* values_ = nullptr;
@@ -110,6 +131,13 @@ private:
     QString resolution_ = live::High;
     QString exit_;
     bool running_ = false;
+    LiveTrend* trend_ = nullptr;
+    QPushButton* recordButton_ = nullptr;
+    std::vector<Followed> followed_;
+    live::CsvRecorder recorder_;
+    QString recordFolder_;
+    bool recordAsked_ = false; // the save dialog waits for the end of the pass
+    double opened_ = 0;
 };
 
 // The whole of a live window's menu item: the main window's menus off and its page area hidden,

@@ -31,6 +31,7 @@ PressureWindow::PressureWindow(PageHost& host)
     values()->addWidget(title, 0, 0, 1, 2);
     values()->addWidget(pressure_, 1, 0);
     values()->addWidget(unit_, 1, 1);
+    follow(QStringLiteral("Pressure"), pressure_, unit_);
 }
 
 void PressureWindow::prepare() {
@@ -53,7 +54,7 @@ bool PressureWindow::pass() {
         recover(pressure_);
     } else {
         QString cut = reply;
-        pressure_->setText(live::reading(ReplyNumber(cut), resolution()));
+        display(pressure_, live::reading(ReplyNumber(cut), resolution()));
     }
     return true;
 }

@@ -39,6 +39,7 @@ SensorWindow::SensorWindow(PageHost& host) : LiveWindow(host, QStringLiteral("fr
         values()->addWidget(new QLabel(QString::fromLatin1(r.title), this), row, 0);
         values()->addWidget(r.value, row, 1);
         if (r.unit) values()->addWidget(r.unit, row, 2);
+        follow(QString::fromLatin1(r.title), r.value, r.unit);
         ++row;
     }
 }

@@ -1,10 +1,16 @@
 // The live windows on the simulated loop and clock: choosing the instrument, the unit, the
 // time-out and its spin button, the readings and their formatting, and the ways the loop ends.
 #include "../params/PageBench.h"
+#include "Frames.h"
+#include "LiveTrend.h"
 #include "PressureWindow.h"
 #include "Readings.h"
 
+#include <QChart>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QToolButton>
+#include <QValueAxis>
 
 using namespace cvi;
 using namespace cvi::test;
@@ -70,6 +76,109 @@ private slots:
             QCOMPARE(live::reading(r[0], r[1]), QString(r[2]));
         QCOMPARE(live::unitText("6") + live::unitText("8") + live::unitText("9") + live::unitText("0"),
                  "in Hgm H2O");
+    }
+
+    // The plot keeps the last minutes, thins what it draws without losing a peak and never scales
+    // noise up to fill the plot; the statistics follow the values shown and start again on Reset.
+    void trend() {
+        const double ranges[][4] = {{14.69610, 14.69612, 14.6880, 14.7042},
+                                    {0, 0, -0.00055, 0.00055},
+                                    {10, 20, 9.5, 20.5},
+                                    {-1000, -1000, -1000.55, -999.45}};
+        for (const auto& r : ranges) {
+            const auto [lo, hi] = LiveTrend::verticalRange(r[0], r[1]);
+            QVERIFY2(qAbs(lo - r[2]) < 1e-4 && qAbs(hi - r[3]) < 1e-4, qPrintable(QString::number(r[0])));
+        }
+        LiveTrend t(nullptr);
+        const int p = t.addQuantity("Pressure");
+        t.addQuantity("Humidity");
+        for (const char* v : {"14.7012", "14.70", "----------", "", "-0.5"})
+            t.add(p, 1, v);
+        const live::ReadingStats& s = t.stats(p);
+        QCOMPARE(QStringList({QString::number(s.count), s.minText, s.maxText, s.mean()}).join(' '),
+                 "3 -0.5 14.7012 9.6337");
+        t.reset();
+        QCOMPARE(t.stats(p).count, 0);
+        for (int i = 0; i <= 1000; ++i) // a reading a second for 1000 s: the last 300 s are drawn
+            t.add(p, i, QString::number(1 + i % 7 * 0.001));
+        t.redraw();
+        QCOMPARE(t.plotted(), 301);
+        for (int i = 0; i < 20000; ++i) // 20 readings a second: thinned, the spike still drawn
+            t.add(p, 1001 + i * 0.05, i == 18000 ? "7" : "1");
+        t.redraw();
+        auto* y = qobject_cast<QValueAxis*>(t.chart()->axes(Qt::Vertical).at(0));
+        QVERIFY(t.plotted() <= LiveTrend::MostPlotted + 2 && y->max() > 7 && y->min() < 1);
+        QCOMPARE(t.stats(p).count, 21001);
+        const QDateTime at(QDate(2026, 12, 6), QTime(14, 37, 1, 23), Qt::OffsetFromUTC, 3600);
+        QCOMPARE(live::csvLine(at, "01", "Pressure", " 14.7", "in, \"Hg\""),
+                 "2026-12-06T14:37:01.023+01:00,01,Pressure,14.7,\"in, \"\"Hg\"\"\"");
+    }
+
+    // Record, from a pass's end on, writes each value shown with its unit, flushed as it goes;
+    // "Stop recording" closes the file; a file that cannot be written is said once and the window
+    // keeps reading.
+    void recording_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("written") << "readings.csv";
+        QTest::newRow("no such folder") << "missing/readings.csv";
+    }
+    void recording() {
+        QFETCH(QString, file);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(file);
+        sim::LoopConfig config = PageBench::withParams("");
+        config.instruments[0].measurementSeconds = 0.1;
+        LiveBench b(config);
+        b.op.saveAnswer = path;
+        // The readings on the line so far, as the window shows them.
+        auto readings = [&b] {
+            QStringList shown = QString::fromLatin1(b.wire().received()).split("\r\n");
+            shown.removeLast(); // a reply still arriving
+            shown = shown.filter(QRegularExpression("^\\*0001 *-?[0-9.]+$"));
+            for (QString& line : shown)
+                line = live::reading(ReplyNumber(line += "\r\n"), live::High);
+            return shown;
+        };
+        QStringList inFile;
+        qint64 counted = 0;
+        qsizetype readAtStop = 0;
+        b.clock.at(b.clock.now() + 2, [&] {
+            b.press("cmdRecord");
+            b.clock.at(b.clock.now() + 3, [&] {
+                auto* window = b.main->findChild<PressureWindow*>();
+                if (window->recording()) b.press("cmdRecord"); // stop: nothing more is written
+                QFile f(path);
+                if (f.open(QIODevice::ReadOnly)) inFile = QString::fromUtf8(f.readAll()).split('\n');
+                counted = window->trend().stats(0).count;
+                readAtStop = readings().size();
+                b.clock.at(b.clock.now() + 2, [&] { b.press("CmdExit"); });
+            });
+        });
+        b.main->action("mnuPressure")->trigger();
+        const QStringList shown = readings();
+        QVERIFY(counted >= readAtStop - 1 && counted <= readAtStop && readAtStop > 20);
+        QCOMPARE(b.op.saveRequests, QStringList{"Record readings|CSV files (*.csv)|*.csv|"});
+        if (file.contains('/')) {
+            QCOMPARE(b.told(),
+                     "Record: Can't record to " + QDir::toNativeSeparators(path) +
+                         ": No such file or directory. The window keeps reading without recording.");
+            QVERIFY(inFile.isEmpty() && shown.size() > readAtStop + 5);
+            return;
+        }
+        QCOMPARE(inFile.takeFirst(), live::CsvHeader);
+        QCOMPARE(inFile.takeLast(), "");
+        QVERIFY(inFile.size() > 10 && inFile.size() < readAtStop && b.told().isEmpty());
+        const QRegularExpression form(
+            "^20\\d\\d-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}([+-]\\d\\d:\\d\\d|Z),01,Pressure,"
+            "([-0-9.]+),psi$");
+        QStringList values;
+        for (const QString& line : inFile) {
+            const auto m = form.match(line);
+            QVERIFY2(m.hasMatch(), qPrintable(line));
+            values << m.captured(2);
+        }
+        // The recorded values are consecutive readings, each once, in the order read.
+        QVERIFY2(shown.join(',').contains(values.join(',')), qPrintable(values.join(',')));
     }
 
     // IDs present (n numbered from 01), params of 01, the answer typed, what the operator does,
