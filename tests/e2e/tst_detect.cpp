@@ -1,8 +1,11 @@
 // The program as it starts, on the real serial port, against cvi-sim serving a loop at 4800 baud
 // with even parity: the Startup dialog finds the loop, OK fills the instrument lists, the
 // Configuration page reads an instrument, Communication Setup moves the loop to 9600 baud without
-// parity and the program keeps talking to it, down to single and continuous readings.
+// parity and the program keeps talking to it, down to single and continuous readings. Then each
+// live window on the simulator's own loop (a pressure instrument, an "M" one and an Atmo 3).
+#include "LiveWindow.h"
 #include "Program.h"
+#include "ReadingLog.h"
 #include "ScriptedOperator.h"
 #include "SimProcess.h"
 
@@ -26,6 +29,7 @@ private slots:
         setEndProgramHook([] {});
     }
     void detectsEvenParityLoop();
+    void liveWindows();
 };
 
 namespace {
@@ -34,6 +38,24 @@ QString textOf(QWidget* w) {
     if (auto* p = qobject_cast<QPlainTextEdit*>(w)) return p->toPlainText();
     if (auto* t = qobject_cast<QTextEdit*>(w)) return t->toPlainText();
     return {};
+}
+} // namespace
+
+namespace {
+// The Startup dialog's detection and OK, noting what it showed.
+void detectAtStart(test::ScriptedOperator& op, QString& report, QString& baud, QString& parity) {
+    op.dialogs.enqueue([&](QDialog& dialog) {
+        auto* detect = dialog.findChild<QAbstractButton*>("cmdStart");
+        auto* ok = dialog.findChild<QAbstractButton*>("CmdOK");
+        if (!detect || !ok) return int(QDialog::Rejected);
+        detect->click(); // runs the whole detection on the real clock
+        baud = textOf(dialog.findChild<QWidget*>("PnlBaudRate"));
+        parity = textOf(dialog.findChild<QWidget*>("PnlParity"));
+        report = textOf(dialog.findChild<QWidget*>("txtReport"));
+        if (!ok->isEnabled()) return int(QDialog::Rejected);
+        ok->click();
+        return int(QDialog::Accepted);
+    });
 }
 } // namespace
 
@@ -47,18 +69,7 @@ void TestDetect::detectsEvenParityLoop() {
     Program program(options, runtime, op, folder.path());
 
     QString report, baud, parity;
-    op.dialogs.enqueue([&](QDialog& dialog) {
-        auto* detect = dialog.findChild<QAbstractButton*>("cmdStart");
-        auto* ok = dialog.findChild<QAbstractButton*>("CmdOK");
-        if (!detect || !ok) return int(QDialog::Rejected);
-        detect->click(); // runs the whole detection on the real clock
-        baud = textOf(dialog.findChild<QWidget*>("PnlBaudRate"));
-        parity = textOf(dialog.findChild<QWidget*>("PnlParity"));
-        report = textOf(dialog.findChild<QWidget*>("txtReport"));
-        if (!ok->isEnabled()) return int(QDialog::Rejected);
-        ok->click();
-        return int(QDialog::Accepted);
-    });
+    detectAtStart(op, report, baud, parity);
     QVERIFY(program.start(false));
     QCOMPARE(op.dialogsRun.value(0), QStringLiteral("frmSystemCheck"));
     QCOMPARE(baud, QStringLiteral("4800"));
@@ -113,6 +124,52 @@ void TestDetect::detectsEvenParityLoop() {
     const QStringList lines = textOf(w->findChild<QWidget*>("txtResponse")).split('\n', Qt::SkipEmptyParts);
     QVERIFY2(lines.size() >= 2 && lines.last().startsWith("*0001 14."), qPrintable(lines.join('|')));
     QVERIFY(!program.main().link().PortOpen() && op.messages.isEmpty());
+}
+
+void TestDetect::liveWindows() {
+    SimProcess sim;
+    QVERIFY(sim.start({}));
+    QTemporaryDir folder;
+    QtRuntime runtime;
+    test::ScriptedOperator op;
+    CommandLine options = CommandLine::parse({"--com", "1=" + sim.link, "--no-splash"});
+    Program program(options, runtime, op, folder.path());
+    QString report, baud, parity;
+    detectAtStart(op, report, baud, parity);
+    QVERIFY(program.start(false));
+    QCOMPARE(program.state().IDList, QStringLiteral("010203"));
+    // Menu item, ID, window, panels, and the milliseconds it runs (a pass of the Sensor window
+    // reads four values, a second each).
+    const char* windows[][5] = {
+        {"mnuPressure", "01", "frmPressure", "PnlPressure", "4000"},
+        {"mnuSensor", "02", "frmSensor", "PnlPressure|PnlTemperature|PnlPper|PnlTper", "10000"},
+        {"mnuAtmo3", "03", "frmAtmo3Display", "PnlPressure|PnlTemperature|PnlHumidity", "8000"}};
+    for (const auto& win : windows) {
+        op.answers.enqueue(win[1]);
+        op.saveAnswer = folder.filePath(QString(win[2]) + ".csv");
+        QStringList seen;
+        auto* w = &program.main();
+        QTimer::singleShot(1000, w, [w, &win] { w->findChild<QPushButton*>("cmdRecord")->click(); });
+        QTimer::singleShot(QString(win[4]).toInt(), w, [w, &win, &seen] {
+            auto* window = w->findChild<LiveWindow*>(win[2]);
+            for (const QString& panel : QString(win[3]).split('|'))
+                seen << window->findChild<QLabel*>(panel)->text();
+            window->close(); // the frame's close button is Exit
+        });
+        program.main().action(win[0])->trigger();
+        for (const QString& value : seen)
+            QVERIFY2(live::shownNumber(value), qPrintable(seen.join('|')));
+        QFile csv(op.saveAnswer);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(csv.readAll()).split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(lines.size() > 2 && lines.last().contains(QString(",%1,").arg(win[1])),
+                 qPrintable(lines.join('|')));
+        QVERIFY(!w->findChild<LiveWindow*>() && w->action("mnuFile")->isEnabled());
+        // The instrument still answers the read the window stopped waiting for: the next window
+        // opens once that reply has gone by, as an operator's would.
+        QTest::qWait(1500);
+    }
+    QVERIFY2(op.messages.isEmpty(), qPrintable(op.messageTexts().join(" | ")));
 }
 
 QTEST_MAIN(TestDetect)
