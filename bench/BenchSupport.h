@@ -2,9 +2,12 @@
 
 #include "WindowOperator.h"
 
+#include <QFile>
+#include <QList>
 #include <QString>
 
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace cvi::bench {
 
@@ -19,5 +22,20 @@ public:
     bool openHelp(const QString&) override { return false; }
     int runModal(QDialog&) override { return 0; }
 };
+
+// The process's resident memory, from /proc.
+inline long residentKiB() {
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    const QList<QByteArray> fields = f.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLong() * 4 : 0; // pages of 4 KiB
+}
+
+// Processor time the process has used, user and system.
+inline double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
 
 } // namespace cvi::bench

@@ -1,6 +1,7 @@
 // Loop discovery of three instruments at 9600 baud on the real clock, through the real serial
 // port against cvi-sim: wall time against the waits the detection itself prescribes, and the
 // processor time the program spends meanwhile (its waits must not spin).
+#include "BenchSupport.h"
 #include "Discovery.h"
 #include "Program.h"
 #include "ScriptedOperator.h"
@@ -14,17 +15,9 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <sys/resource.h>
 
 using namespace cvi;
-
-namespace {
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-} // namespace
+using bench::cpuSeconds;
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);

@@ -25,6 +25,8 @@
 #include <sys/resource.h>
 
 using namespace cvi;
+using bench::cpuSeconds;
+using bench::residentKiB;
 
 namespace {
 // The real port, counting what crosses it: bytes written, bytes read and discarded, the lines in
@@ -74,19 +76,6 @@ public:
     }
     static inline QElapsedTimer clock;
 };
-
-long residentKiB() {
-    QFile f(QStringLiteral("/proc/self/statm"));
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    const QList<QByteArray> fields = f.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLong() * 4 : 0; // pages of 4 KiB
-}
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // The main window with the Sampling page on the loop cvi-sim serves, at `baud`.
 struct Program {
