@@ -48,7 +48,8 @@ QString refusal(const Parameter& p, const QString& value) {
                 .arg(p.mnemonic, codes.join(QStringLiteral(", ")));
         return {};
     }
-    if (p.check == Check::Resolution && !validResolution(value)) return p.promptPieces.value(0).trimmed();
+    if (p.check == Check::Resolution && !validResolution(value))
+        return p.promptPieces.value(0).section(QLatin1Char('.'), 0, 0);
     if (!fitsOnLine(value) ||
         (p.check == Check::Humidity && value.left(3).toUpper() != QStringLiteral("RHT")))
         return texts::InvalidEntry;
