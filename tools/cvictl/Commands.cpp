@@ -271,7 +271,7 @@ QJsonObject changeJson(const Change& c, bool dryRun) {
 
 // Writes the changes in order, after checking every one of them; the worst outcome is the status.
 int writeAll(Session& s, const QString& id, const QList<QPair<const Parameter*, QString>>& writes,
-             QJsonArray& changes) {
+             QJsonArray& changes, QStringList& problems) {
     for (const auto& [p, value] : writes) {
         const QString why = edit::refusal(*p, value);
         if (!why.isEmpty())
@@ -295,14 +295,14 @@ int writeAll(Session& s, const QString& id, const QList<QPair<const Parameter*, 
                 after << QStringLiteral("%1 %2").arg(name, v);
             const QString tail = after.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(after.join(", "));
             if (!c.answered) {
-                s.note(QStringLiteral("%1: %2 (instrument %3)").arg(c.name, texts::NoResponse, id));
+                problems << QStringLiteral("%1: %2 (instrument %3)").arg(c.name, texts::NoResponse, id);
                 status = std::max<int>(status, NoResponse);
             } else if (!c.confirmed || !c.refusal.isEmpty()) {
-                s.note(QStringLiteral("%1=%2 refused: %3")
-                           .arg(c.name, value,
-                                c.refusal.isEmpty() ? QStringLiteral("the echo %1 holds no value")
-                                                          .arg(visible(c.echo.toLatin1()))
-                                                    : c.refusal));
+                problems << (QStringLiteral("%1=%2 refused: %3")
+                                 .arg(c.name, value,
+                                      c.refusal.isEmpty() ? QStringLiteral("the echo %1 holds no value")
+                                                                .arg(visible(c.echo.toLatin1()))
+                                                          : c.refusal));
                 status = std::max<int>(status, Refused);
             }
             const QString value = c.confirmed ? c.value : texts::NoValue;
@@ -433,8 +433,10 @@ int set(Session& s, QJsonObject& doc) {
         s.connect(false);
         doc.insert("port", s.portJson());
     }
-    const int status = writeAll(s, s.options().id, writes, changes);
+    QStringList problems;
+    const int status = writeAll(s, s.options().id, writes, changes, problems);
     doc.insert("changes", changes);
+    if (status != Done) fail(status, problems.join(QStringLiteral("; ")));
     return status;
 }
 
@@ -493,6 +495,8 @@ int apply(Session& s, QJsonObject& doc) {
         const QJsonObject o = v.toObject();
         const Parameter& p = *catalogue::find(o.value("name").toString());
         if (p.mnemonic == QLatin1String("SN")) serial = o.value("value").toString();
+        // The serial number and version are the instrument's own: never a difference to write.
+        if (p.mnemonic == QLatin1String("SN") || p.mnemonic == QLatin1String("VR")) continue;
         if (o.value("value").isNull() || !current.contains(p.mnemonic)) continue;
         const QString wanted = o.value("value").toString();
         const std::optional<QString> here = current.value(p.mnemonic);
@@ -501,9 +505,7 @@ int apply(Session& s, QJsonObject& doc) {
             unitChanges && (p.mnemonic == QLatin1String("PA") || p.mnemonic == QLatin1String("OP"));
         if (here && *here == wanted && !rescaled) continue;
         QString why;
-        if (p.mnemonic == QLatin1String("SN") || p.mnemonic == QLatin1String("VR"))
-            why = QStringLiteral("the instrument's own");
-        else if (!p.editable())
+        if (!p.editable())
             why = QStringLiteral("read-only");
         else if (p.mnemonic == QLatin1String("BL"))
             why = QStringLiteral("it would change every instrument of the loop; use 'set --id NN BL=...'");
@@ -535,12 +537,14 @@ int apply(Session& s, QJsonObject& doc) {
     doc.insert("source", QJsonObject{{"id", source.value("id").toString()}, {"serial", serial}});
     doc.insert("differences", differences);
     QJsonArray changes;
+    QStringList problems;
     int status = Done;
     if (!s.options().dryRun && !writes.isEmpty()) {
         say(s, QStringLiteral("# writing %1 parameter(s)").arg(writes.size()));
-        status = writeAll(s, s.options().id, writes, changes);
+        status = writeAll(s, s.options().id, writes, changes, problems);
     }
     doc.insert("changes", changes);
+    if (status != Done) fail(status, problems.join(QStringLiteral("; ")));
     return status;
 }
 
