@@ -79,6 +79,7 @@ private slots:
     void applyCopiesOneInstrumentToAnother();
     void exitStatuses();
     void jsonDocuments();
+    void portsSlotsAndRenumbering();
 };
 
 void TestCvictl::sendsWhatTheWindowsSend() {
@@ -294,6 +295,46 @@ void TestCvictl::jsonDocuments() {
     QCOMPARE(silent["status"].toInt(), 3);
     QVERIFY(silent["error"].toString().contains("nothing came back"));
     QCOMPARE(silent["replies"].toArray().size(), 0);
+}
+
+void TestCvictl::portsSlotsAndRenumbering() {
+    Bench b;
+    // Every command has its help; the tool's help names every command.
+    const QString overview = b.run({"--help"}).out;
+    for (const char* command :
+         {"ports", "detect", "read", "set", "apply", "sample", "link", "renumber", "send"}) {
+        const Result help = b.run({command, "--help"});
+        QCOMPARE(help.status, 0);
+        QVERIFY(help.out.startsWith(QStringLiteral("Usage: cvictl %1").arg(command)));
+        QVERIFY(overview.contains(QStringLiteral("\n  %1 ").arg(command)));
+    }
+
+    // COM slots: the environment, then --com; the one in use takes --port (here --device sim).
+    ctl::Context context{b.runtime, {}, QProcessEnvironment(), b.folder.path()};
+    context.env.insert("CVI_COM2", "/dev/ttyUSB7");
+    QString out;
+    const ctl::Io io{[&out](const QString& t) { out += t; }, [](const QString&) {}};
+    QCOMPARE(ctl::run({"ports", "--com", "3=/dev/ttyACM0", "--port", "sim", "--json"}, context, io), 0);
+    QStringList devices;
+    for (const QJsonValue& slot : QJsonDocument::fromJson(out.toUtf8())["slots"].toArray())
+        devices << slot["device"].toString();
+    QCOMPARE(devices, (QStringList{"sim", "/dev/ttyUSB7", "/dev/ttyACM0", "/dev/ttyS3"}));
+
+    // detect --save remembers the slot in cvi.ini; the next run uses it without --slot.
+    QCOMPARE(b.run({"detect", "--slot", "3", "--save"}).status, 0);
+    QCOMPARE(
+        b.run({"read", "--id", "01", "--baud", "9600", "--json"}).json().value("port")["slot"].toString(),
+        QStringLiteral("COM 3"));
+
+    // Renumbering: the loop counts on from the new first ID, and says so when detected again.
+    const QJsonObject renumbered = b.run({"renumber", "--from", "01", "--to", "20", "--json"}).json();
+    QCOMPARE(renumbered["to"].toArray().toVariantList(), (QVariantList{"20", "21", "22"}));
+    QCOMPARE(renumbered["line"].toString(), QStringLiteral("**9919ID<CR><LF>"));
+    b.idle(2);
+    QStringList ids;
+    for (const QJsonValue& i : b.run({"detect", "--json"}).json()["instruments"].toArray())
+        ids << i["id"].toString();
+    QCOMPARE(ids, (QStringList{"20", "21", "22"}));
 }
 
 QTEST_GUILESS_MAIN(TestCvictl)

@@ -293,7 +293,7 @@ int writeAll(Session& s, const QString& id, const QList<QPair<const Parameter*, 
             QStringList after;
             for (const auto& [name, v] : c.rereads)
                 after << QStringLiteral("%1 %2").arg(name, v);
-            const QString tail = after.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(after.join(", "));
+            const QString tail = after.isEmpty() ? QString() : QStringLiteral("\t(%1)").arg(after.join(", "));
             if (!c.answered) {
                 problems << QStringLiteral("%1: %2 (instrument %3)").arg(c.name, texts::NoResponse, id);
                 status = std::max<int>(status, NoResponse);
