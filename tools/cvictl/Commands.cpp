@@ -446,23 +446,23 @@ QJsonObject readDocument(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         fail(Usage, QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
     QJsonParseError error{};
-    const QJsonDocument json = QJsonDocument::fromJson(file.read(16 * 1024 * 1024), &error);
+    const QJsonDocument json = QJsonDocument::fromJson(file.read(qint64{16} * 1024 * 1024), &error);
     auto notOurs = [&path](const QString& why) {
         fail(Usage,
              QStringLiteral("%1 is not a document written by 'cvictl read --json': %2").arg(path, why));
     };
     if (error.error != QJsonParseError::NoError) notOurs(error.errorString());
-    const QJsonObject doc = json.object();
+    QJsonObject doc = json.object();
     if (!json.isObject() || doc.value("command").toString() != QLatin1String("read"))
         notOurs("no \"command\": \"read\"");
     if (doc.value("status").toInt(-1) != Done) notOurs("it records a read that failed");
     if (!doc.value("parameters").isArray()) notOurs("no \"parameters\" list");
     const QJsonArray pages = doc.value("pages").toArray();
     if (pages.isEmpty()) notOurs("no \"pages\" list");
-    for (const QJsonValue& page : pages)
+    for (const QJsonValue page : pages)
         if (!pagesOf("all").contains(page.toString()))
             notOurs(QStringLiteral("unknown page \"%1\"").arg(page.toString()));
-    for (const QJsonValue& v : doc.value("parameters").toArray()) {
+    for (const QJsonValue v : doc.value("parameters").toArray()) {
         const QJsonObject p = v.toObject();
         if (!v.isObject() || !catalogue::find(p.value("name").toString()))
             notOurs(QStringLiteral("unknown parameter \"%1\"").arg(p.value("name").toString()));
@@ -480,7 +480,7 @@ int apply(Session& s, QJsonObject& doc) {
     doc.insert("dry_run", s.options().dryRun);
     const Channel channel = s.channel();
     QStringList pages;
-    for (const QJsonValue& page : source.value("pages").toArray())
+    for (const QJsonValue page : source.value("pages").toArray())
         pages << page.toString();
     const PageRead now = readPages(s, channel, pages);
 
@@ -491,7 +491,7 @@ int apply(Session& s, QJsonObject& doc) {
     QList<QPair<const Parameter*, QString>> writes;
     QJsonArray differences;
     bool unitChanges = false;
-    for (const QJsonValue& v : source.value("parameters").toArray()) {
+    for (const QJsonValue v : source.value("parameters").toArray()) {
         const QJsonObject o = v.toObject();
         const Parameter& p = *catalogue::find(o.value("name").toString());
         if (p.mnemonic == QLatin1String("SN")) serial = o.value("value").toString();

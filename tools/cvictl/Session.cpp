@@ -57,7 +57,7 @@ void TracingPort::write(const QByteArray& bytes) {
 }
 
 QByteArray TracingPort::read(int maxBytes) {
-    const QByteArray bytes = inner_->read(maxBytes);
+    QByteArray bytes = inner_->read(maxBytes);
     if (!trace_) return bytes;
     for (const char c : bytes) {
         partial_ += c;
