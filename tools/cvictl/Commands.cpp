@@ -76,6 +76,14 @@ QStringList pagesOf(const QString& page) {
 // "-" without a value.
 QString shownFor(const Parameter& p, const std::optional<QString>& value) {
     if (!value) return texts::NoValue;
+    // MD is shown as the two switches of the Background Mode frame.
+    static const QStringList modes = {"0", "1", "2", "3"};
+    if (p.mnemonic == QLatin1String("MD") && modes.contains(*value)) {
+        const int md = value->toInt();
+        return QStringLiteral("Display %1, Continuous RS-232 %2")
+            .arg(md & 1 ? QStringLiteral("On") : QStringLiteral("Off"),
+                 md & 2 ? QStringLiteral("On") : QStringLiteral("Off"));
+    }
     return p.show(*value).value_or(texts::Unrecognised);
 }
 
@@ -243,7 +251,9 @@ Change writeOne(Session& s, const Channel& channel, const Parameter& p, const QS
     } else {
         fromEcho(writeOption(channel, m, value, timeout));
     }
-    c.shown = c.confirmed ? p.showWritten(c.value).value_or(c.value) : texts::NoValue;
+    c.shown = !c.confirmed                        ? texts::NoValue
+              : p.mnemonic == QLatin1String("MD") ? shownFor(p, c.value)
+                                                  : p.showWritten(c.value).value_or(c.value);
     if (c.confirmed && c.refusal.isEmpty() && !sameValue(c.value, value))
         c.refusal = QStringLiteral("the instrument kept %1=%2").arg(m, c.value);
     return c;
