@@ -16,11 +16,13 @@ void onInterrupt(int) {
     interruptedFlag = 1;
 }
 
+// A reader that went away (cvictl sample ... | head) ends a continuous reading as Ctrl+C does.
 void write(std::FILE* stream, const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
+    const bool written = std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream) ==
+                             static_cast<size_t>(bytes.size()) &&
+                         std::fputc('\n', stream) != EOF && std::fflush(stream) == 0;
+    if (!written) interruptedFlag = 1;
 }
 } // namespace
 
@@ -43,11 +45,13 @@ int main(int argc, char* argv[]) {
         return std::make_unique<cvi::RealSerialPort>();
     };
     context.folder = cvi::chooseProgramFolder(QCoreApplication::applicationDirPath());
-    // Ctrl+C ends a continuous reading with its stop sequence; elsewhere it ends the program.
+    // Ctrl+C (or a kill) ends a continuous reading with its stop sequence; elsewhere it ends the program.
     context.watchInterrupt = [](bool on) {
         interruptedFlag = 0;
         std::signal(SIGINT, on ? onInterrupt : SIG_DFL);
+        std::signal(SIGTERM, on ? onInterrupt : SIG_DFL);
     };
+    std::signal(SIGPIPE, SIG_IGN);
     context.interrupted = [] { return interruptedFlag != 0; };
     const cvi::ctl::Io io{[](const QString& text) { write(stdout, text); },
                           [](const QString& text) { write(stderr, text); }};
