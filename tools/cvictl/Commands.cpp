@@ -412,9 +412,9 @@ int read(Session& s, QJsonObject& doc) {
     s.connect(false);
     const Channel channel = s.channel();
     doc.insert("port", s.portJson());
+    const PageRead result = readPages(s, channel, pagesOf(s.options().page));
     say(s, QStringLiteral("# instrument %1 on %2 (%3) at %4")
                .arg(s.options().id, s.slotName(), s.device(), s.state().Link.settingsText()));
-    const PageRead result = readPages(s, channel, pagesOf(s.options().page));
     printParameters(s, result.parameters);
     if (result.integrationTime)
         say(s, QStringLiteral("# pressure integration time %1 s").arg(*result.integrationTime));
