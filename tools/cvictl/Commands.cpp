@@ -285,7 +285,8 @@ int writeAll(Session& s, const QString& id, const QList<QPair<const Parameter*, 
     for (const auto& [p, value] : writes) {
         const QString why = edit::refusal(*p, value);
         if (!why.isEmpty())
-            fail(Refused, QStringLiteral("%1=%2 refused: %3; nothing was sent").arg(p->mnemonic, value, why));
+            fail(Refused, QStringLiteral("%1=%2 refused: %3; nothing was sent")
+                              .arg(p->mnemonic, visible(value.toUtf8()), why));
     }
     const bool dryRun = s.options().dryRun;
     const Channel channel = s.channelTo(id);
@@ -435,7 +436,8 @@ int set(Session& s, QJsonObject& doc) {
     // Nothing goes out for a refused value, not even the detection.
     for (const auto& [p, value] : writes)
         if (const QString why = edit::refusal(*p, value); !why.isEmpty())
-            fail(Refused, QStringLiteral("%1=%2 refused: %3; nothing was sent").arg(p->mnemonic, value, why));
+            fail(Refused, QStringLiteral("%1=%2 refused: %3; nothing was sent")
+                              .arg(p->mnemonic, visible(value.toUtf8()), why));
     doc.insert("id", s.options().id);
     doc.insert("dry_run", s.options().dryRun);
     QJsonArray changes;
@@ -742,12 +744,22 @@ int dispatch(Session& s, QJsonObject& doc) {
     return send(s, doc);
 }
 
+// A message stays one line whatever the operator typed into it.
+QString oneLine(const QString& text) {
+    QString line;
+    for (const QChar c : text)
+        line += c.unicode() < 0x20 || c.unicode() == 0x7F
+                    ? visible(QByteArray(1, static_cast<char>(c.unicode())))
+                    : QString(c);
+    return line;
+}
+
 } // namespace
 
 int run(const QStringList& arguments, Context& context, const Io& io) {
     const Options options = Options::parse(arguments);
     if (!options.error.isEmpty()) {
-        io.err(QStringLiteral("cvictl: %1 (see cvictl --help)").arg(options.error));
+        io.err(QStringLiteral("cvictl: %1 (see cvictl --help)").arg(oneLine(options.error)));
         return Usage;
     }
     if (options.version) {
@@ -773,7 +785,7 @@ int run(const QStringList& arguments, Context& context, const Io& io) {
             error = QStringLiteral("%1 (%2): %3").arg(session.slotName(), session.device(), e.text());
         }
     }
-    if (!error.isEmpty()) io.err(QStringLiteral("cvictl: %1").arg(error));
+    if (!error.isEmpty()) io.err(QStringLiteral("cvictl: %1").arg(oneLine(error)));
     if (options.json && status != Usage) {
         doc.insert("status", status);
         doc.insert("error", error.isEmpty() ? QJsonValue() : QJsonValue(error));
