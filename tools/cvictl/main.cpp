@@ -51,7 +51,9 @@ int main(int argc, char* argv[]) {
         std::signal(SIGINT, on ? onInterrupt : SIG_DFL);
         std::signal(SIGTERM, on ? onInterrupt : SIG_DFL);
     };
-    std::signal(SIGPIPE, SIG_IGN);
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN); // a closed output is told by the failed write instead
+#endif
     context.interrupted = [] { return interruptedFlag != 0; };
     const cvi::ctl::Io io{[](const QString& text) { write(stdout, text); },
                           [](const QString& text) { write(stderr, text); }};
