@@ -283,8 +283,7 @@ void CommsSetup::runOkSettings() {
     if (!lock.answered()) {
         emit leftMessageChanged(QString());
         closeWith(QDialog::Rejected);
-        op_.message(QStringLiteral("There is no response !"), QStringLiteral("Warning"),
-                    Operator::Icon::Exclamation);
+        op_.message(texts::NoResponse, QStringLiteral("Warning"), Operator::Icon::Exclamation);
         emit panelShown();
         normalPointer();
         return;
@@ -292,8 +291,7 @@ void CommsSetup::runOkSettings() {
     if (lock.locked()) {
         closeWith(QDialog::Rejected);
         runtime_.pump();
-        op_.message(QStringLiteral("Baud is Locked.  Can't change Baud Rate!"), QStringLiteral("Warning"),
-                    Operator::Icon::Exclamation);
+        op_.message(texts::BaudLocked, QStringLiteral("Warning"), Operator::Icon::Exclamation);
         emit panelShown();
         emit leftMessageChanged(QString());
         normalPointer();

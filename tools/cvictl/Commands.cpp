@@ -669,8 +669,8 @@ int link(Session& s, QJsonObject& doc) {
     const BaudLock lock = checkBaudLock(loop);
     doc.insert("locked", lock.locked());
     if (!lock.answered())
-        fail(NoResponse, QStringLiteral("There is no response ! (no instrument answered *9900BL)"));
-    if (lock.locked()) fail(Refused, QStringLiteral("Baud is Locked.  Can't change Baud Rate!"));
+        fail(NoResponse, texts::NoResponse + QStringLiteral(" (no instrument answered *9900BL)"));
+    if (lock.locked()) fail(Refused, texts::BaudLocked);
     broadcastLinkSettings(loop, next);
     say(s, QStringLiteral("%1: %2 -> %3").arg(s.slotName(), now.settingsText(), next.settingsText()));
     return Done;
@@ -684,12 +684,11 @@ int renumber(Session& s, QJsonObject& doc) {
     if (!s.options().from.isEmpty() && state.idAt(0) != s.options().from)
         fail(Refused, QStringLiteral("the first instrument on the loop is %1, not %2; nothing was sent")
                           .arg(state.idAt(0), s.options().from));
-    if (first + state.InstrumentCount - 1 > 98)
-        fail(Refused,
-             QStringLiteral(
-                 "There isn't enough numbers to renumber the instruments!... (%1 instruments from %2)")
-                 .arg(state.InstrumentCount)
-                 .arg(s.options().to));
+    if (const QString why = renumberRefusal(first, state.InstrumentCount); !why.isEmpty())
+        fail(Refused, QStringLiteral("%1 (%2 instruments from %3)")
+                          .arg(why)
+                          .arg(state.InstrumentCount)
+                          .arg(s.options().to));
     QStringList before, after;
     for (int i = 0; i < state.InstrumentCount; ++i) {
         before << state.idAt(i);
