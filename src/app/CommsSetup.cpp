@@ -1,6 +1,7 @@
 #include "CommsSetup.h"
 
 #include "Centre.h"
+#include "Detection.h"
 #include "Frames.h"
 #include "Guard.h"
 #include "Pointer.h"
@@ -237,9 +238,7 @@ void CommsSetup::stepMeasure(double delta) {
 }
 
 double CommsSetup::commTimeoutFor(int baudRate, int instrumentCount) {
-    if (baudRate <= 0) return 0.2;
-    const double seconds = 500.0 / baudRate * instrumentCount + 0.2;
-    return std::round(seconds * 100.0) / 100.0;
+    return detection::commTimeoutFor(baudRate, instrumentCount);
 }
 
 void CommsSetup::closeWith(int result) {
@@ -284,8 +283,7 @@ void CommsSetup::runOkSettings() {
     if (!lock.answered()) {
         emit leftMessageChanged(QString());
         closeWith(QDialog::Rejected);
-        op_.message(QStringLiteral("There is no response !"), QStringLiteral("Warning"),
-                    Operator::Icon::Exclamation);
+        op_.message(texts::NoResponse, QStringLiteral("Warning"), Operator::Icon::Exclamation);
         emit panelShown();
         normalPointer();
         return;
@@ -293,8 +291,7 @@ void CommsSetup::runOkSettings() {
     if (lock.locked()) {
         closeWith(QDialog::Rejected);
         runtime_.pump();
-        op_.message(QStringLiteral("Baud is Locked.  Can't change Baud Rate!"), QStringLiteral("Warning"),
-                    Operator::Icon::Exclamation);
+        op_.message(texts::BaudLocked, QStringLiteral("Warning"), Operator::Icon::Exclamation);
         emit panelShown();
         emit leftMessageChanged(QString());
         normalPointer();

@@ -128,6 +128,7 @@ inline const QString NoValue = QStringLiteral("-");
 inline const QString BrokenLine = QStringLiteral("CR and LF can not be detected !");
 inline const QString BrokenLineTitle = QStringLiteral("Data Error");
 inline const QString UnexpectedReply = QStringLiteral("The responce is not an expected responce!");
+inline const QString BaudLocked = QStringLiteral("Baud is Locked.  Can't change Baud Rate!");
 inline const QString UnexpectedReplyTitle = QStringLiteral("Error!");
 } // namespace texts
 

@@ -3,6 +3,7 @@
 #include "Frames.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 
 namespace cvi::detection {
@@ -65,6 +66,12 @@ double scanWait(int baudRate) {
     if (baudRate >= 1200) return 3.0;
     if (baudRate >= 600) return 5.5;
     return 10.5;
+}
+
+double commTimeoutFor(int baudRate, int instrumentCount) {
+    if (baudRate <= 0) return 0.2;
+    const double seconds = 500.0 / baudRate * instrumentCount + 0.2;
+    return std::round(seconds * 100.0) / 100.0;
 }
 
 bool Scan::mixed() const {

@@ -17,6 +17,9 @@ namespace cvi::detection {
 double probeWait(int baudRate);
 double scanWait(int baudRate);
 
+// The communication time-out of a loop: 500 / baud rate x instruments + 0.2 s, to two decimals.
+double commTimeoutFor(int baudRate, int instrumentCount);
+
 // One line of the version broadcast as it came back.
 struct ScanLine {
     QString id;      // characters 4-5, parity bit dropped; "00" is the broadcast itself

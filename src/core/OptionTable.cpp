@@ -1,6 +1,7 @@
 #include "OptionTable.h"
 
 #include "Catalogue.h"
+#include "Frames.h"
 
 namespace cvi::options {
 
@@ -217,6 +218,23 @@ QString modeOn() {
 }
 QString modeOff() {
     return QStringLiteral("Off");
+}
+
+BaudLockAnswers baudLockAnswers(const QStringList& lines, const QString& code) {
+    BaudLockAnswers answers;
+    for (const QString& line : lines) {
+        if (!ParameterValue(line).isEmpty()) ++answers.confirmed;
+        // The lock digit follows "*00nnBL=".
+        if (line.mid(8, 1) != code) answers.mismatch = true;
+    }
+    return answers;
+}
+
+QStringList unitRereadsFor(bool modelM) {
+    QStringList mnemonics;
+    for (const Reread& reread : unitRereads())
+        if (!(reread.fullModelOnly && modelM)) mnemonics << reread.mnemonic;
+    return mnemonics;
 }
 
 } // namespace cvi::options

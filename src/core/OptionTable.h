@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace cvi::options {
 
@@ -60,7 +61,14 @@ const Member* memberForBox(const QString& valueBox);
 
 // ---- the Baud Lock broadcast ----
 QString baudLockMismatch(); // some instrument answered with another digit
-QString warningTitle();     // title of the warning boxes
+// What the replies to a baud-lock write say: how many hold a value, and whether some instrument
+// answered with another digit than the code written.
+struct BaudLockAnswers {
+    int confirmed = 0;
+    bool mismatch = false;
+};
+BaudLockAnswers baudLockAnswers(const QStringList& lines, const QString& code);
+QString warningTitle(); // title of the warning boxes
 
 // ---- taring ----
 // Taring off hides the offset; taring requested or on shows it.
@@ -78,6 +86,8 @@ struct Reread {
     bool fullModelOnly; // not on instruments whose version begins with "M"
 };
 const QList<Reread>& unitRereads();
+// The mnemonics a UN write reads again on an instrument of model M or another.
+QStringList unitRereadsFor(bool modelM);
 QString limitsCaution();
 QString cautionTitle();
 

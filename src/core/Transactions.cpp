@@ -213,6 +213,13 @@ QString renumberCommand(int firstId) {
     return QStringLiteral("*99%1ID").arg(firstId - 1, 2, 10, QLatin1Char('0'));
 }
 
+QString renumberRefusal(int firstId, int instrumentCount) {
+    if (firstId < 1 || firstId > HighestInstrumentId) return QStringLiteral("The ID can be a number 1-98.");
+    if (firstId + instrumentCount - 1 > HighestInstrumentId)
+        return QStringLiteral("There isn't enough numbers to renumber the instruments!...");
+    return {};
+}
+
 void renumberLoop(const Channel& channel, int firstId) {
     const QString text = renumberCommand(firstId);
     const Transaction t(channel, true);

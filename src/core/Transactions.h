@@ -129,6 +129,10 @@ void broadcastLinkSettings(const Channel& channel, const LinkSettings& next);
 
 // Renumbers the loop: "*99" + (first - 1) + "ID"; the instruments count on from `firstId`.
 QString renumberCommand(int firstId);
+// The highest identifier an instrument can take.
+inline constexpr int HighestInstrumentId = 98;
+// Why the loop's instruments cannot count on from `firstId`; empty when they can.
+QString renumberRefusal(int firstId, int instrumentCount);
 void renumberLoop(const Channel& channel, int firstId);
 
 // ---- the option dialogs' writes ---------------------------------------------------------------

@@ -12,7 +12,6 @@
 namespace cvi {
 
 namespace {
-constexpr int HighestId = 98;
 
 // The answer as a first identifier; anything that is not a whole number counts as 99, which is
 // out of range and asked again.
@@ -49,11 +48,10 @@ void renumberLoop(PageHost& main, QLabel* command) {
             op.input(renumberPrompt(), QStringLiteral("Renumbering Instruments"), QStringLiteral("01"));
         if (answer.isEmpty()) return;
         first = firstIdOf(answer);
-        if (first >= 1 && first <= HighestId) break;
+        if (first >= 1 && first <= HighestInstrumentId) break;
     }
-    if (first + state.InstrumentCount - 1 > HighestId) {
-        op.message(QStringLiteral("There isn't enough numbers to renumber the instruments!..."),
-                   QStringLiteral("Warning"), Operator::Icon::Exclamation);
+    if (const QString why = renumberRefusal(first, state.InstrumentCount); !why.isEmpty()) {
+        op.message(why, QStringLiteral("Warning"), Operator::Icon::Exclamation);
         return;
     }
 

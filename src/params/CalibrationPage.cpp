@@ -3,6 +3,7 @@
 #include "Frames.h"
 #include "PageHeader.h"
 #include "PageHost.h"
+#include "PageReads.h"
 #include "Pointer.h"
 #include "ResponseLog.h"
 
@@ -129,31 +130,24 @@ void CalibrationPage::start() {
         b->show(QString());
     hourglass();
     main_.setMiddleMessage(texts::ReadingParameters);
-    const Channel channel = main_.channel();
-
-    const Reply sn =
-        readParameter(channel, QStringLiteral("SN"), state.ReadTimeout, ReadStep{true, false, 0.0});
-    if (!sn.answered()) {
+    const bool read =
+        pages::readCalibration(main_.channel(), state.ReadTimeout, [&](const QString& m, const Reply& reply) {
+            const auto value = valueOf(main_, reply, m);
+            if (m == QLatin1String("SN")) {
+                box(QStringLiteral("lblSN"))->showReading(m, reply.line, value.value_or(texts::NoValue));
+                state.CurrentSN = value.value_or(QString());
+            } else if (m == QLatin1String("VR")) {
+                box(QStringLiteral("lblVer"))->showReading(m, reply.line, value.value_or(texts::NoValue));
+                state.CurrentVR = value.value_or(QString());
+            } else {
+                box(catalogue::find(m)->box)->showReading(m, reply.line, value.value_or(texts::NoValue));
+            }
+        });
+    if (!read) {
         normalPointer();
         main_.op().message(texts::CantReadSN, QStringLiteral("Warning"), Operator::Icon::Exclamation);
         main_.setMiddleMessage(QString());
         return;
-    }
-    const auto serial = valueOf(main_, sn, QStringLiteral("SN"));
-    box(QStringLiteral("lblSN"))->showReading(QStringLiteral("SN"), sn.line, serial.value_or(texts::NoValue));
-    state.CurrentSN = serial.value_or(QString());
-
-    const Reply vr =
-        readParameter(channel, QStringLiteral("VR"), state.ReadTimeout, ReadStep{false, false, 0.5});
-    const auto version = valueOf(main_, vr, QStringLiteral("VR"));
-    box(QStringLiteral("lblVer"))
-        ->showReading(QStringLiteral("VR"), vr.line, version.value_or(texts::NoValue));
-    state.CurrentVR = version.value_or(QString());
-
-    for (const QString& m : calibrationOrder()) {
-        const Reply reply = readParameter(channel, m, state.ReadTimeout);
-        const auto value = valueOf(main_, reply, m);
-        box(catalogue::find(m)->box)->showReading(m, reply.line, value.value_or(texts::NoValue));
     }
 
     main_.runtime().pump();

@@ -4,6 +4,7 @@
 #include "PageCommands.h"
 #include "PageHeader.h"
 #include "PageHost.h"
+#include "PageReads.h"
 #include "Pointer.h"
 #include "ResponseLog.h"
 
@@ -208,25 +209,18 @@ void ConfigurationPage::selectInstrument() {
     update_->setEnabled(false);
 }
 
-Reply ConfigurationPage::read(const QString& mnemonic, ReadStep step) {
-    return readParameter(main_.channel(), mnemonic, main_.state().ReadTimeout, step);
-}
-
 std::optional<QString> ConfigurationPage::valueOf(const Reply& reply, const QString& mnemonic) {
     return cvi::valueOf(main_, reply, mnemonic);
 }
 
-std::optional<QString> ConfigurationPage::readInto(const QString& mnemonic, bool runInterfaceFirst) {
+std::optional<QString> ConfigurationPage::showInto(const QString& mnemonic, const Reply& reply) {
     const Parameter& p = *catalogue::find(mnemonic);
-    const Reply reply = read(mnemonic, ReadStep{false, runInterfaceFirst, 0.0});
     std::optional<QString> value = valueOf(reply, mnemonic);
     showCoded(findChild<ValueBox*>(p.box), p, reply);
     return value;
 }
 
-void ConfigurationPage::readOutputBlock() {
-    for (const char* m : {"DD", "DP", "LL", "LH", "IM", "IC"})
-        readInto(QString::fromLatin1(m), true);
+void ConfigurationPage::showOutputType() {
     const bool im = box("lblIM")->text() != texts::NoValue;
     const bool ic = box("lblIC")->text() != texts::NoValue;
     if (!im && !ic)
@@ -235,6 +229,53 @@ void ConfigurationPage::readOutputBlock() {
         outputFrame_->setTitle(texts::OutputSerial);
     else if (im && ic)
         outputFrame_->setTitle(texts::OutputParallel);
+}
+
+void ConfigurationPage::showRead(const QString& m, const Reply& reply, bool& prRead) {
+    AppState& state = main_.state();
+    if (m == QLatin1String("SN")) {
+        const std::optional<QString> serial = valueOf(reply, m);
+        box("lblserialNum")->showReading(m, reply.line, serial.value_or(texts::NoValue));
+        state.CurrentSN = serial.value_or(QString());
+    } else if (m == QLatin1String("VR")) {
+        const QString version = valueOf(reply, m).value_or(QString());
+        box("lblSoftwareVersion")->showReading(m, reply.line, version);
+        state.CurrentVR = version;
+        showLinkSettings();
+        // An "M" instrument has no 16-bit output, overpressure or taring: those boxes say so.
+        if (pages::modelM(reply))
+            for (const char* name : {"lblDD", "lblDP", "lblLL", "lblLH", "lblIM", "lblIC", "lblOverpressure",
+                                     "lblZS", "lblZV", "lblZL"})
+                setBox(name, texts::NoValue);
+    } else if (m == QLatin1String("MD")) {
+        if (const auto md = valueOf(reply, m)) {
+            box("lblMD")->showReading(m, reply.line, *md);
+            showBackgroundMode(context(), md);
+        } else {
+            setBox("lblDisplay", texts::NoValue);
+            setBox("lblRS232", texts::NoValue);
+        }
+    } else if (m == QLatin1String("PR")) {
+        const auto pr = showInto(m, reply);
+        prRead = pr.has_value();
+        if (pr) state.CurrentPR = *pr;
+    } else if (m == QLatin1String("TR")) {
+        if (const auto tr = showInto(m, reply)) state.CurrentTR = *tr;
+    } else if (m == QLatin1String("T1")) {
+        // Without a PR of this instrument the time would be another instrument's.
+        setBox("lblIntegrationTime",
+               prRead ? integrationTimeText(state.CurrentPR, reply.valueIfAny()) : texts::NoValue);
+    } else if (m == QLatin1String("UN")) {
+        if (showInto(m, reply) == QStringLiteral("0")) setUserFactorShown(true);
+    } else if (m == QLatin1String("ZS")) {
+        if (reply.answered()) update_->setEnabled(true);
+        const auto taring = valueOf(reply, m);
+        showCoded(box("lblZS"), *catalogue::find(m), reply);
+        if (taring) showTaring(context(), *taring);
+    } else {
+        showInto(m, reply);
+        if (m == QLatin1String("IC")) showOutputType();
+    }
 }
 
 void ConfigurationPage::start() {
@@ -252,67 +293,15 @@ void ConfigurationPage::start() {
     setBox("lblSoftwareVersion", QString());
     state.AddressPrefix = addressPrefixFor(ids_->currentText());
 
-    const Reply sn = read(QStringLiteral("SN"), ReadStep{true, false, 0.0});
-    if (!sn.answered()) {
+    bool prRead = false;
+    const bool read =
+        pages::readConfiguration(main_.channel(), state.ReadTimeout,
+                                 [&](const QString& m, const Reply& r) { showRead(m, r, prRead); });
+    if (!read) {
         normalPointer();
         main_.op().message(texts::CantReadSN, QStringLiteral("Warning"), Operator::Icon::Exclamation);
         main_.setMiddleMessage(QString());
         return;
-    }
-    const std::optional<QString> serial = valueOf(sn, QStringLiteral("SN"));
-    box("lblserialNum")->showReading(QStringLiteral("SN"), sn.line, serial.value_or(texts::NoValue));
-    state.CurrentSN = serial.value_or(QString());
-
-    const Reply vr = read(QStringLiteral("VR"));
-    const QString version = valueOf(vr, QStringLiteral("VR")).value_or(QString());
-    box("lblSoftwareVersion")->showReading(QStringLiteral("VR"), vr.line, version);
-    state.CurrentVR = version;
-    const bool modelM = version.startsWith('M');
-
-    showLinkSettings();
-    readInto(QStringLiteral("BL"));
-    if (!modelM)
-        readOutputBlock();
-    else
-        for (const char* name : {"lblDD", "lblDP", "lblLL", "lblLH", "lblIM", "lblIC"})
-            setBox(name, texts::NoValue);
-
-    const Reply mdReply = read(QStringLiteral("MD"));
-    if (const auto md = valueOf(mdReply, QStringLiteral("MD"))) {
-        box("lblMD")->showReading(QStringLiteral("MD"), mdReply.line, *md);
-        showBackgroundMode(context(), md);
-    } else {
-        setBox("lblDisplay", texts::NoValue);
-        setBox("lblRS232", texts::NoValue);
-    }
-
-    if (!modelM)
-        readInto(QStringLiteral("OP"));
-    else
-        setBox("lblOverpressure", texts::NoValue);
-
-    const auto pr = readInto(QStringLiteral("PR"));
-    if (pr) state.CurrentPR = *pr;
-    if (const auto tr = readInto(QStringLiteral("TR"))) state.CurrentTR = *tr;
-    readInto(QStringLiteral("AR"));
-    showIntegrationTime(main_, context());
-    // Without a PR of this instrument the time would be another instrument's.
-    if (!pr) setBox("lblIntegrationTime", texts::NoValue);
-
-    if (readInto(QStringLiteral("UN")) == QStringLiteral("0")) setUserFactorShown(true);
-    readInto(QStringLiteral("UF"));
-
-    if (!modelM) {
-        const Reply zs = read(QStringLiteral("ZS"));
-        if (zs.answered()) update_->setEnabled(true);
-        const auto taring = valueOf(zs, QStringLiteral("ZS"));
-        showCoded(box("lblZS"), *catalogue::find(QStringLiteral("ZS")), zs);
-        if (taring) showTaring(context(), *taring);
-        readInto(QStringLiteral("ZV"));
-        readInto(QStringLiteral("ZL"));
-    } else {
-        for (const char* name : {"lblZS", "lblZV", "lblZL"})
-            setBox(name, texts::NoValue);
     }
 
     normalPointer();

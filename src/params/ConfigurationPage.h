@@ -42,11 +42,12 @@ private:
     ValueBox* box(const char* name) const;
     void setBox(const char* name, const QString& text) const;
 
-    Reply read(const QString& mnemonic, ReadStep step = {});
     std::optional<QString> valueOf(const Reply& reply, const QString& mnemonic);
-    // Reads a parameter into its box as the catalogue shows it ("-" without a reply).
-    std::optional<QString> readInto(const QString& mnemonic, bool runInterfaceFirst = false);
-    void readOutputBlock();
+    // Shows a coded parameter's reply in its box as the catalogue shows it ("-" without a reply).
+    std::optional<QString> showInto(const QString& mnemonic, const Reply& reply);
+    // A Start read has come: its box, and what depends on it.
+    void showRead(const QString& mnemonic, const Reply& reply, bool& prRead);
+    void showOutputType();
     void setUserFactorShown(bool shown);
 
     PageHost& main_;

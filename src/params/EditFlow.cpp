@@ -1,5 +1,6 @@
 #include "EditFlow.h"
 
+#include "Edits.h"
 #include "Frames.h"
 #include "OptionDialogs.h"
 #include "PageHeader.h"
@@ -8,8 +9,6 @@
 
 #include <QGridLayout>
 #include <QMouseEvent>
-
-#include <cmath>
 
 namespace cvi {
 
@@ -83,45 +82,6 @@ DialogOpener& dialogOpener() {
     return opener;
 }
 
-// An answer goes on the line as typed; one holding line breaks or other control characters (or
-// characters the line cannot carry) would break the command apart, so it is refused.
-bool fitsOnLine(const QString& answer) {
-    for (const QChar c : answer)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c.unicode() > 0xFF) return false;
-    return true;
-}
-
-// PR: numeric and, rounded to a whole number (halves to the even neighbour), 1 to 16383.
-bool validResolution(const QString& answer) {
-    if (!isNumeric(answer)) return false;
-    const double rounded = std::nearbyint(leadingNumber(answer.trimmed()));
-    return rounded >= 1 && rounded < 16384;
-}
-
-// Rounds to `decimals` places, halves away from zero, on the number as a single-precision value
-// shows itself (0.7854, not 0.78539997).
-double roundShown(float value, int decimals) {
-    const double shown = QString::number(static_cast<double>(value), 'g', 7).toDouble();
-    const double scale = std::pow(10.0, decimals);
-    const double magnitude = std::floor(std::fabs(shown) * scale + 0.5 + 1e-9) / scale;
-    return shown < 0 ? -magnitude : magnitude;
-}
-
-// After a PR write the instrument has a new TR: read it on the same open.
-void rereadTR(PageHost& host, const PageContext& page, const Transaction& t) {
-    t.send(readCommand(host.state().AddressPrefix, QStringLiteral("TR")));
-    const Reply tr = t.read(host.state().ReadTimeout, 1.5);
-    if (!tr.answered()) return;
-    if (ValueBox* box = valueBox(page, QStringLiteral("lblTR")))
-        box->showReading(QStringLiteral("TR"), tr.line, tr.holdsValue() ? tr.value() : texts::NoValue);
-}
-
-// After a new offset the taring state is read again on a fresh open.
-void rereadZS(PageHost& host, const PageContext& page) {
-    const Reply zs = readParameter(host.channel(), QStringLiteral("ZS"), host.state().ReadTimeout);
-    showCoded(valueBox(page, QStringLiteral("lblZS")), *find(QStringLiteral("ZS")), zs);
-}
-
 // The prompt edit of one parameter: ask, write one enable-write line, show the echo.
 void promptEdit(PageHost& host, const PageContext& page, const Parameter& p, ValueBox* box) {
     AppState& state = host.state();
@@ -137,41 +97,36 @@ void promptEdit(PageHost& host, const PageContext& page, const Parameter& p, Val
     QString answer;
     for (;;) {
         answer = host.op().input(p.prompt(), p.promptTitle, defaultAnswer);
-        if (answer.isEmpty() || p.check != Check::Resolution || validResolution(answer)) break;
+        if (answer.isEmpty() || p.check != Check::Resolution || edit::validResolution(answer)) break;
     }
     if (answer.isEmpty()) {
         if (!p.cancelMessage.isEmpty()) host.setMiddleMessage(p.cancelMessage);
         return;
     }
-    if (!fitsOnLine(answer) ||
-        (p.check == Check::Humidity && answer.left(3).toUpper() != QStringLiteral("RHT"))) {
+    if (!edit::refusal(p, answer).isEmpty()) {
         host.setMiddleMessage(texts::InvalidEntry);
         return;
     }
 
     if (!p.waitText.isEmpty()) host.setMiddleMessage(p.waitText);
     hourglass();
-    bool confirmed = false;
-    writeParameter(host.channel(), p, answer, state.ReadTimeout,
-                   [&](const Transaction& t, const Reply& reply) {
-                       // The echo is the only confirmation. A reply too short to hold a value confirms
-                       // nothing, except for the limits, whose box shows the answer as typed.
-                       confirmed = p.showsAnswer ? reply.answered() : reply.holdsValue();
-                       if (confirmed) {
-                           box->showReading(p.mnemonic, reply.line, p.showsAnswer ? answer : reply.value());
-                           host.setMiddleMessage(p.success);
-                       } else if (!p.quietOnSilence) {
-                           host.setMiddleMessage(texts::NoResponse);
-                           if (p.page == Page::Configuration)
-                               box->showReading(p.mnemonic, reply.line, texts::NoValue);
-                       }
-                       if (p.mnemonic == QLatin1String("TR") && confirmed) state.CurrentTR = box->text();
-                       if (p.mnemonic == QLatin1String("PR")) {
-                           if (confirmed) state.CurrentPR = box->text();
-                           rereadTR(host, page, t);
-                       }
-                   });
-    if (p.mnemonic == QLatin1String("ZV") && confirmed) rereadZS(host, page);
+    const edit::PromptWrite written = edit::writePrompted(host.channel(), p, answer, state.ReadTimeout);
+    const Reply& reply = written.echo;
+    if (written.confirmed) {
+        box->showReading(p.mnemonic, reply.line, p.showsAnswer ? answer : reply.value());
+        host.setMiddleMessage(p.success);
+    } else if (!p.quietOnSilence) {
+        host.setMiddleMessage(texts::NoResponse);
+        if (p.page == Page::Configuration) box->showReading(p.mnemonic, reply.line, texts::NoValue);
+    }
+    if (p.mnemonic == QLatin1String("TR") && written.confirmed) state.CurrentTR = box->text();
+    if (p.mnemonic == QLatin1String("PR") && written.confirmed) state.CurrentPR = box->text();
+    if (written.tr && written.tr->answered())
+        if (ValueBox* tr = valueBox(page, QStringLiteral("lblTR")))
+            tr->showReading(QStringLiteral("TR"), written.tr->line,
+                            written.tr->holdsValue() ? written.tr->value() : texts::NoValue);
+    if (written.zs)
+        showCoded(valueBox(page, QStringLiteral("lblZS")), *find(QStringLiteral("ZS")), *written.zs);
     if (p.mnemonic == QLatin1String("PR")) {
         showIntegrationTime(host, page);
         emit host.samplingResetRequested();
@@ -276,25 +231,8 @@ std::optional<QString> valueOf(PageHost& host, const Reply& reply, const QString
     return std::nullopt;
 }
 
-QString integrationTimeText(const QString& pr, const std::optional<QString>& t1) {
-    if (!isNumeric(pr)) return texts::NoValue;
-    const double wholePR = std::nearbyint(leadingNumber(pr.trimmed()));
-    if (std::fabs(wholePR) > 2147483647.0) return texts::NoValue;
-    const int factor = (t1 && leadingNumber(*t1) > 33) ? 60 : 33;
-    const float t = static_cast<float>(wholePR * factor / 10000.0);
-    if (t == 1.0f) return numberText(1.0);
-    const double seconds = static_cast<double>(t);
-    const int decimals = seconds > 1 ? 1 : (seconds >= 0.1 ? 2 : 4);
-    return numberText(roundShown(t, decimals));
-}
-
 void showIntegrationTime(PageHost& host, const PageContext& page) {
-    Reply t1;
-    {
-        const Transaction t(host.channel(), false);
-        t.send(readCommand(host.state().AddressPrefix, QStringLiteral("T1")));
-        t1 = t.read(host.state().ReadTimeout);
-    }
+    const Reply t1 = edit::readIntegrationT1(host.channel(), host.state().ReadTimeout);
     if (ValueBox* box = valueBox(page, QStringLiteral("lblIntegrationTime")))
         box->show(integrationTimeText(host.state().CurrentPR, t1.valueIfAny()));
 }

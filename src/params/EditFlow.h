@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Catalogue.h"
+#include "Edits.h"
 #include "InstrumentRecord.h"
 #include "PageFrame.h"
 #include "Transactions.h"
@@ -76,9 +77,8 @@ void setDialogOpener(DialogOpener opener);
 // The Start button's hint: "Please click the start button!" while the page needs Start.
 void hintStartButton(PageHost& host, QAbstractButton* start);
 
-// The pressure integration time, as shown: PR (a whole number) times 33, or 60 when T1 is above
-// 33, over 10000 seconds, rounded for display. "-" when PR is not a number.
-QString integrationTimeText(const QString& pr, const std::optional<QString>& t1);
+// The pressure integration time, as shown (the core's rule).
+using edit::integrationTimeText;
 
 // Reads T1 on the page and shows the integration time of CurrentPR in lblIntegrationTime.
 void showIntegrationTime(PageHost& host, const PageContext& page);

@@ -181,19 +181,13 @@ void OptionDialog::applyBaudLock() {
     const AppState& state = main_.state();
     const QStringList lines =
         writeBaudLock(channelOf(*comm1_, state), code_, state.InstrumentCount, state.ReadTimeout);
-    int confirmed = 0;
-    bool mismatch = false;
-    for (const QString& line : lines) {
-        if (!ParameterValue(line).isEmpty()) ++confirmed;
-        // The lock digit follows "*00nnBL=".
-        if (line.mid(8, 1) != code_) mismatch = true;
-    }
-    if (confirmed == 0) {
+    const options::BaudLockAnswers answers = options::baudLockAnswers(lines, code_);
+    if (answers.confirmed == 0) {
         show(member_.valueBox, Dash);
         main_.setMiddleMessage(member_.noReply);
         return;
     }
-    if (mismatch)
+    if (answers.mismatch)
         main_.op().message(options::baudLockMismatch(), options::warningTitle(), Operator::Icon::Exclamation);
     show(member_.valueBox, shownAs(code_), member_.mnemonic, lines.last());
     main_.setMiddleMessage(member_.success);
@@ -235,11 +229,8 @@ void OptionDialog::applyZeroSet() {
 void OptionDialog::applyUnits() {
     // The instrument rescales the values it keeps in pressure units; they are read anew.
     const bool modelM = shown(QStringLiteral("lblSoftwareVersion")).startsWith('M');
-    QStringList rereads;
-    for (const auto& reread : options::unitRereads())
-        if (!(reread.fullModelOnly && modelM)) rereads << reread.mnemonic;
-    const UnitsChange change =
-        writeUnits(channelOf(*comm1_, main_.state()), code_, rereads, main_.state().ReadTimeout);
+    const UnitsChange change = writeUnits(channelOf(*comm1_, main_.state()), code_,
+                                          options::unitRereadsFor(modelM), main_.state().ReadTimeout);
     // Without a confirmed write the page keeps the old unit and values.
     if (ParameterValue(change.echo).isEmpty()) return;
 

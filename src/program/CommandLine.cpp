@@ -1,10 +1,5 @@
 #include "CommandLine.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QStandardPaths>
-#include <QTemporaryFile>
-
 namespace cvi {
 
 CommandLine CommandLine::parse(const QStringList& arguments) {
@@ -67,19 +62,6 @@ QString CommandLine::usage() {
         "  --help, --version\n\n"
         "Environment: CVI_COM1..CVI_COM4 map the COM slots as --com does (the option wins).\n"
         "Default devices: /dev/ttyS0../dev/ttyS3 on Linux, COM1..COM4 on Windows.\n");
-}
-
-QString chooseProgramFolder(const QString& executableFolder) {
-    const QFileInfo info(executableFolder);
-    if (info.isDir() && info.isWritable()) {
-        // isWritable() can be optimistic (read-only mounts); try it.
-        QTemporaryFile probe(QDir(executableFolder).filePath(QStringLiteral(".cvi-write-XXXXXX")));
-        if (probe.open()) return executableFolder;
-    }
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    if (folder.isEmpty()) folder = QDir::homePath() + QStringLiteral("/.corvanel-interactive");
-    QDir().mkpath(folder);
-    return folder;
 }
 
 } // namespace cvi

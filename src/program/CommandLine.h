@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PortMap.h"
+#include "SettingsFile.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,9 +22,5 @@ struct CommandLine {
     PortMap portMap(const QProcessEnvironment& env) const;
     static QString usage();
 };
-
-// The folder for cvi.ini, the report database and template: the program's own folder when it can
-// be written, else the user's application-data folder (created when needed).
-QString chooseProgramFolder(const QString& executableFolder);
 
 } // namespace cvi

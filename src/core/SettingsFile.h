@@ -18,4 +18,9 @@ int storedPortIndex(const QString& programFolder);
 bool storePort(const QString& programFolder, const QString& portName, QString* why = nullptr);
 
 } // namespace settings_file
+
+// The folder for cvi.ini, the report database and template: the program's own folder when it can
+// be written, else the user's application-data folder (created when needed).
+QString chooseProgramFolder(const QString& executableFolder);
+
 } // namespace cvi

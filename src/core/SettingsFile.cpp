@@ -4,7 +4,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include <cmath>
 
@@ -46,3 +49,20 @@ bool storePort(const QString& programFolder, const QString& portName, QString* w
 }
 
 } // namespace cvi::settings_file
+
+namespace cvi {
+
+QString chooseProgramFolder(const QString& executableFolder) {
+    const QFileInfo info(executableFolder);
+    if (info.isDir() && info.isWritable()) {
+        // isWritable() can be optimistic (read-only mounts); try it.
+        QTemporaryFile probe(QDir(executableFolder).filePath(QStringLiteral(".cvi-write-XXXXXX")));
+        if (probe.open()) return executableFolder;
+    }
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (folder.isEmpty()) folder = QDir::homePath() + QStringLiteral("/.corvanel-interactive");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+} // namespace cvi
