@@ -5,12 +5,14 @@
 #include "PageCommands.h"
 #include "PageHeader.h"
 #include "PageHost.h"
+#include "PageReads.h"
 #include "Pointer.h"
 #include "ResponseLog.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QMap>
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -23,7 +25,6 @@ const QString ClickToStart = QStringLiteral("Click to start !");
 const QString ReadingParameters = QStringLiteral("Reading Parameters...");
 const QString CopyHint = QStringLiteral("To copy select and press Ctrl+C");
 // The Atmo 3 system wakes up on a broadcast address rather than a lone star.
-const QString Atmo3WakeUp = QStringLiteral("*99");
 
 // The "&Atmo3" page: the coefficients of the meteorological system's two analog channels, read by
 // Start in a fixed order and each edited by a click on its box.
@@ -145,26 +146,28 @@ void Atmo3Page::start() {
     const Channel channel = main_.channel();
     const double timeout = state.ReadTimeout;
 
-    const Reply sn = readAfterWakeUp(channel, QStringLiteral("SN"), Atmo3WakeUp, false, timeout);
-    if (!sn.answered()) {
+    QMap<QString, ValueBox*> boxes;
+    for (ValueBox* box : coefficients_)
+        boxes.insert(box->objectName().mid(3), box);
+    // Each value is on screen as soon as it has come, before the next read.
+    const bool answered =
+        pages::readAtmo3(channel, timeout, [&](const QString& mnemonic, const Reply& reply) {
+            const auto value = valueOf(main_, reply, mnemonic);
+            if (mnemonic == QStringLiteral("SN")) {
+                serial_->showReading(mnemonic, reply.line, value.value_or(texts::NoValue));
+                state.CurrentSN = value.value_or(QString());
+            } else if (mnemonic == QStringLiteral("VR")) {
+                version_->showReading(mnemonic, reply.line, value.value_or(texts::NoValue));
+                state.CurrentVR = value.value_or(QString());
+            } else if (ValueBox* box = boxes.value(mnemonic)) {
+                box->showReading(mnemonic, reply.line, value.value_or(texts::NoValue));
+            }
+        });
+    if (!answered) {
         normalPointer();
         main_.op().message(texts::CantReadSN, QStringLiteral("Warning"), Operator::Icon::Exclamation);
         main_.setMiddleMessage(QString());
         return;
-    }
-    const auto serial = valueOf(main_, sn, QStringLiteral("SN"));
-    serial_->showReading(QStringLiteral("SN"), sn.line, serial.value_or(texts::NoValue));
-    state.CurrentSN = serial.value_or(QString());
-
-    const Reply vr = readParameter(channel, QStringLiteral("VR"), timeout);
-    const auto version = valueOf(main_, vr, QStringLiteral("VR"));
-    version_->showReading(QStringLiteral("VR"), vr.line, version.value_or(texts::NoValue));
-    state.CurrentVR = version.value_or(QString());
-
-    for (ValueBox* box : coefficients_) {
-        const QString mnemonic = box->objectName().mid(3);
-        const Reply reply = readParameter(channel, mnemonic, timeout);
-        box->showReading(mnemonic, reply.line, valueOf(main_, reply, mnemonic).value_or(texts::NoValue));
     }
 
     main_.setMenusEnabled(true);

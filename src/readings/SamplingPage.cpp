@@ -1,5 +1,7 @@
 #include "SamplingPage.h"
 
+#include "Sampling.h"
+
 #include "EditFlow.h"
 #include "Frames.h"
 #include "MeasureTimeout.h"
@@ -41,19 +43,6 @@ const QString CheckConnections = QStringLiteral("Check the connections !");
 const QString Unknown = QStringLiteral("Can't recognize the command !");
 const QString Warning = QStringLiteral("Warning");
 const QString Error = QStringLiteral("Error");
-
-enum class Kind { Single, Hold, Continuous, Unknown };
-
-Kind kindOf(const QString& mnemonic) {
-    static const QStringList single = {"P1", "P3", "Q1", "Q3", "N1", "N2",
-                                       "A1", "A2", "TT", "RH", "DB", "DS"};
-    static const QStringList hold = {"P5", "P6", "Q5", "Q6"};
-    static const QStringList continuous = {"P2", "P4", "P7", "Q2", "Q4"};
-    if (single.contains(mnemonic)) return Kind::Single;
-    if (hold.contains(mnemonic)) return Kind::Hold;
-    if (continuous.contains(mnemonic)) return Kind::Continuous;
-    return Kind::Unknown;
-}
 
 // The number a data reply carries, as lblValue shows it.
 QString numberOf(const QString& reply) {
@@ -423,11 +412,11 @@ void SamplingPage::send() {
     const QString commandText = command_->text();
     const Channel channel = main_.channel();
     try {
-        switch (kindOf(commandText.mid(5, 2))) {
-        case Kind::Single:
+        switch (sampleKind(commandText.mid(5, 2))) {
+        case SampleKind::Single:
             readOnce(channel, commandText);
             break;
-        case Kind::Hold:
+        case SampleKind::Hold:
             // The held sample is fetched later with DB or DS.
             sampleOnce(channel, commandText, main_.state().ReadTimeout, false);
             main_.setMiddleMessage(QString());
@@ -435,10 +424,10 @@ void SamplingPage::send() {
             normalPointer();
             send_->setEnabled(true);
             break;
-        case Kind::Continuous:
+        case SampleKind::Continuous:
             readContinuously(channel, commandText);
             break;
-        case Kind::Unknown:
+        case SampleKind::Unknown:
             sampleOnce(channel, commandText, main_.state().ReadTimeout, false);
             normalPointer();
             main_.op().message(Unknown, Error, Operator::Icon::Exclamation);
