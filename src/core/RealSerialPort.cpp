@@ -8,6 +8,7 @@
 
 #if defined(Q_OS_UNIX)
 #include <termios.h>
+#include <unistd.h>
 #elif defined(Q_OS_WIN)
 #include <windows.h>
 #endif
@@ -28,6 +29,11 @@ QSerialPort::Parity toQt(char parity) {
 
 QString permissionHint(const QString& device) {
 #ifdef Q_OS_LINUX
+    // The serial library also reports a device another program has locked as a permission error;
+    // a device we may read and write is not a question of the group.
+    if (::access(qPrintable(device), R_OK | W_OK) == 0)
+        return QStringLiteral("%1 is in use by another program. Close the port there, then retry.")
+            .arg(device);
     return QStringLiteral("Permission denied on %1. Add your user to the 'dialout' group "
                           "(sudo usermod -aG dialout $USER), log out and in again, then retry.")
         .arg(device);

@@ -125,6 +125,17 @@ void TestRealPort::refusedOpenSaysWhy() {
         QCOMPARE(e.code(), 8010);
     }
     QVERIFY(!b.link->PortOpen());
+    // A port held by another link is in use, not forbidden.
+    b.link->OpenPort(b.settings);
+    Link other(b.runtime, b.map, std::make_unique<RealSerialPort>());
+    try {
+        other.OpenPort(b.settings);
+        QFAIL("a port open elsewhere must not open again");
+    } catch (const PortError& e) {
+        QCOMPARE(e.text(),
+                 b.pty.slavePath + " is in use by another program. Close the port there, then retry.");
+    }
+    b.link->ClosePort();
     if (geteuid() == 0) QSKIP("root may open any device");
     ::chmod(qPrintable(b.pty.slavePath), 0);
     try {
