@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RealSerialPort.h"
 #include "WindowOperator.h"
 
 #include <QFile>
@@ -21,6 +22,22 @@ public:
     QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
     bool openHelp(const QString&) override { return false; }
     int runModal(QDialog&) override { return 0; }
+};
+
+// The real port, counting the characters that cross it each way.
+class ByteCountingPort : public RealSerialPort {
+public:
+    static inline long written = 0;
+    static inline long received = 0;
+    void write(const QByteArray& bytes) override {
+        written += bytes.size();
+        RealSerialPort::write(bytes);
+    }
+    QByteArray read(int maxBytes) override {
+        const QByteArray b = RealSerialPort::read(maxBytes);
+        received += b.size();
+        return b;
+    }
 };
 
 // The process's resident memory, from /proc.

@@ -31,19 +31,12 @@ double now() {
 }
 
 // The real port, counting the bytes each way and the readings that came in, and when it closed.
-class CountingPort : public RealSerialPort {
+class CountingPort : public bench::ByteCountingPort {
 public:
-    static inline long written = 0;
-    static inline long received = 0;
     static inline long readings = 0;
     static inline double closedAt = 0;
-    void write(const QByteArray& bytes) override {
-        written += bytes.size();
-        RealSerialPort::write(bytes);
-    }
     QByteArray read(int maxBytes) override {
-        const QByteArray b = RealSerialPort::read(maxBytes);
-        received += b.size();
+        const QByteArray b = ByteCountingPort::read(maxBytes);
         readings += b.count('\n');
         return b;
     }

@@ -18,23 +18,7 @@
 
 using namespace cvi;
 
-namespace {
-// The real port, counting the characters that cross it.
-class CountingPort : public RealSerialPort {
-public:
-    static inline long written = 0;
-    static inline long received = 0;
-    void write(const QByteArray& bytes) override {
-        written += bytes.size();
-        RealSerialPort::write(bytes);
-    }
-    QByteArray read(int maxBytes) override {
-        const QByteArray b = RealSerialPort::read(maxBytes);
-        received += b.size();
-        return b;
-    }
-};
-} // namespace
+using CountingPort = bench::ByteCountingPort;
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
