@@ -230,10 +230,19 @@ void Instrument::lineForMe(const QByteArray& line, double t) {
     QString body = QString::fromLatin1(line.mid(5));
     while (body.endsWith('\n') || body.endsWith('\r'))
         body.chop(1);
+    // A single or held measurement still running is finished and sent before the answer; a
+    // continuous output is simply ended by the command.
+    const bool measuring =
+        busyUntil_ > t && !continuous() && !streaming() && loop_.config().finishMeasurementFirst;
     stopContinuous();
     bool deferred = false;
     const QString reply = execute(body, false, t, deferred);
-    if (!deferred) send(reply, t);
+    if (!deferred) {
+        if (measuring && !reply.isEmpty())
+            send(reply, busyUntil_ + 1e-6, true);
+        else
+            send(reply, t);
+    }
     applyLineChanges();
 }
 

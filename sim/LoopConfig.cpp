@@ -70,6 +70,7 @@ bool LoopConfig::fromJson(const QByteArray& json, LoopConfig& out, QString* erro
     c.broken = o.value("broken").toBool(false);
     c.answerDelay = o.value("answerDelay").toDouble(0.0);
     c.hopDelay = o.value("hopDelay").toDouble(-1.0);
+    c.finishMeasurementFirst = o.value("finishMeasurementFirst").toBool(true);
     const QJsonArray list = o.value("instruments").toArray();
     for (int i = 0; i < list.size(); ++i) {
         const QJsonObject io = list[i].toObject();
@@ -117,6 +118,8 @@ QString LoopConfig::jsonHelp() {
         "  \"answerDelay\": 0.0,                 seconds before an instrument answers\n"
         "  \"hopDelay\": -1,                     seconds per instrument for passing characters (-1: one "
         "character)\n"
+        "  \"finishMeasurementFirst\": true,     a measuring instrument sends its reading before it "
+        "answers\n"
         "  \"instruments\": [\n"
         "    { \"id\": \"01\", \"serial\": \"100001\", \"version\": \"5.10\", \"atmo3\": false,\n"
         "      \"parity\": \"E\", \"baud\": 9600,       this instrument's own settings (default: the "

@@ -47,6 +47,9 @@ struct LoopConfig {
     bool broken = false;      // the loop is open after the last instrument for broadcasts
     double answerDelay = 0.0; // seconds before an instrument starts its answer
     double hopDelay = -1.0;   // seconds a character spends in each instrument; < 0: one character time
+    // An instrument that is measuring when a command arrives finishes and sends the measurement
+    // first, then answers, as real instruments do (false: it answers at once).
+    bool finishMeasurementFirst = true;
     QList<InstrumentConfig> instruments;
 
     // The program's embedded default: 9600 baud, no parity; 01 a pressure instrument, 02 one

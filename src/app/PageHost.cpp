@@ -1,5 +1,7 @@
 #include "PageHost.h"
 
+#include "ValueBox.h"
+
 #include "Guard.h"
 #include "MainWindow.h"
 #include "Pointer.h"
@@ -109,6 +111,23 @@ bool PageHost::runExchange(const std::function<void()>& action) {
         normalPointer();
     }
     return ok;
+}
+
+void PageHost::setValueBoxEditor(ValueBoxEditor editor) {
+    editor_ = std::move(editor);
+    if (!editor_) return;
+    auto waiting = std::move(unattached_);
+    unattached_.clear();
+    for (auto& [page, box] : waiting)
+        if (box) editor_(*this, page, box);
+}
+
+void PageHost::attachValueBox(const PageContext& page, ValueBox* box) {
+    if (!box) return;
+    if (editor_)
+        editor_(*this, page, box);
+    else
+        unattached_.emplace_back(page, QPointer<ValueBox>(box));
 }
 
 } // namespace cvi

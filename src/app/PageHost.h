@@ -2,16 +2,19 @@
 
 #include "AppState.h"
 #include "Link.h"
+#include "PageFrame.h"
 #include "Runtime.h"
 #include "Transactions.h"
 #include "WindowOperator.h"
 
 #include <QLabel>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QComboBox;
 class QWidget;
@@ -19,6 +22,7 @@ class QWidget;
 namespace cvi {
 
 class MainWindow;
+class ValueBox;
 
 // What a page, a dialog or a live window may ask of the main window: the shared state and
 // services, the message panels, the menus, the page area, the five instrument lists, hover
@@ -87,6 +91,16 @@ public:
     // when the action failed.
     bool runExchange(const std::function<void()>& action);
     bool exchangeRunning() const { return exchangeRunning_; }
+    // An exchange of the pages holds the port and cannot hand it over (a Start, a single reading
+    // under way): a menu item that needs the port is ignored meanwhile, as a disabled one would be.
+    bool portBusy() { return (exchangeRunning_ || link().PortOpen()) && !link().offersRelease(); }
+
+    // Value-box edits belong to the parameter pages, which install the editor; a box attached
+    // before that is connected when the editor comes.
+    using ValueBoxEditor = std::function<bool(PageHost& host, const PageContext& page, ValueBox* box)>;
+    void setValueBoxEditor(ValueBoxEditor editor);
+    // Connects a value box to the edit of its parameter and to its hover hint.
+    void attachValueBox(const PageContext& page, ValueBox* box);
 
     // The Configuration page's renumbering button; `command` is the label that shows the command.
     void requestRenumbering(QLabel* command) { emit renumberRequested(command); }
@@ -95,6 +109,8 @@ signals:
     // The Sampling page returns to its "instrument chosen" state: options cleared, Start on,
     // Send off, command box cleared.
     void samplingResetRequested();
+    // The Sampling page's Send button is enabled (after the Terminal page sent a line).
+    void samplingSendEnabled();
     // Baud rate or parity of the link changed; pages showing them refresh.
     void linkSettingsChanged();
     // The main window's page changed (after the frame's own handling); pages show CurrentSN
@@ -108,6 +124,8 @@ signals:
 private:
     MainWindow& frame_;
     bool exchangeRunning_ = false;
+    ValueBoxEditor editor_;
+    std::vector<std::pair<PageContext, QPointer<ValueBox>>> unattached_;
 };
 
 } // namespace cvi

@@ -71,7 +71,7 @@ QString integrationTimeText(const QString& pr, const std::optional<QString>& t1)
 Reply readIntegrationT1(const Channel& channel, double timeout) {
     const Transaction t(channel, false);
     t.send(readCommand(channel.prefix, QStringLiteral("T1")));
-    return t.read(timeout);
+    return t.readAnswer(QStringLiteral("T1"), timeout);
 }
 
 PromptWrite writePrompted(const Channel& channel, const Parameter& p, const QString& value, double timeout) {
@@ -83,7 +83,7 @@ PromptWrite writePrompted(const Channel& channel, const Parameter& p, const QStr
         // After a PR write the instrument has a new TR: read it on the same open.
         if (p.mnemonic == QLatin1String("PR")) {
             t.send(readCommand(channel.prefix, QStringLiteral("TR")));
-            result.tr = t.read(timeout, 1.5);
+            result.tr = t.readAnswer(QStringLiteral("TR"), timeout, 1.5);
         }
     });
     // After a new offset the taring state is read again on a fresh open.

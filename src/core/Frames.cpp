@@ -127,4 +127,19 @@ QString ReplyNumber(QString& reply) {
     return numberText(leadingNumber(reply));
 }
 
+bool answers(const QString& line, const QString& addressPrefix, const QString& mnemonic) {
+    if (!line.startsWith(QLatin1Char('*'))) return false; // the tail of another line
+    QString body = line;
+    while (body.endsWith(QLatin1Char('\n')) || body.endsWith(QLatin1Char('\r')))
+        body.chop(1);
+    // Only what goes to the computer: a command coming back around the loop is not an answer.
+    if (body.size() >= 3 && body.mid(1, 2) != QStringLiteral("00")) return false;
+    const QString id = addressPrefix.mid(1, 2);
+    if (body.size() >= 5 && id != QStringLiteral("99") && body.mid(3, 2) != id) return false;
+    const auto named = [&body](int i) { return body[i].unicode() < 128 && body[i].isLetterOrNumber(); };
+    if (mnemonic.isEmpty()) return !(body.size() >= 8 && named(5) && named(6) && body[7] == '=');
+    // Too short to name a parameter, it is an answer that holds no value.
+    return body.size() < 7 || body.mid(5, 2) == mnemonic;
+}
+
 } // namespace cvi

@@ -19,6 +19,13 @@ QString pageLine(const QString& commandText);
 // fewer than 11 characters. Never fails.
 QString ParameterValue(const QString& reply);
 
+// Whether a reply line can answer a command sent with `addressPrefix`: it begins with its star
+// (a line without one is the tail of another), goes to the computer ("*00"), comes from the
+// addressed instrument (any, for "*99") and, for a parameter, names `mnemonic` ("*0001PR=...");
+// a reply too short to name one is an answer that holds no value. With no mnemonic the line must
+// be a data reply, not some parameter's reply.
+bool answers(const QString& line, const QString& addressPrefix, const QString& mnemonic = {});
+
 // The number in a data reply, as text in the user's number format. The reply is replaced by the
 // cut text (after the first "_", else characters 6 to L-2). An empty reply gives an empty result;
 // a text without a number gives "0".

@@ -1,8 +1,13 @@
 #pragma once
 
 #include <QMap>
+#include <QMultiHash>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 namespace cvi {
 
@@ -40,8 +45,23 @@ public:
     QString reply(const QString& mnemonic) const { return values_.value(mnemonic).reply; }
     QStringList mnemonics() const { return values_.keys(); }
 
-    // What a value box shows; empty for a box never filled.
-    void showBox(const QString& box, const QString& text) { boxes_.insert(box, text); }
+    // What a value box shows; empty for a box never filled. Every box of that name follows.
+    void showBox(const QString& box, const QString& text) {
+        boxes_.insert(box, text);
+        for (auto it = watchers_.find(box); it != watchers_.end() && it.key() == box;) {
+            if (!it->guard) {
+                it = watchers_.erase(it);
+                continue;
+            }
+            it->shown(text);
+            ++it;
+        }
+    }
+    // `shown` runs with the new text whenever the box `box` is given one, for as long as `guard`
+    // lives.
+    void watchBox(const QString& box, QObject* guard, std::function<void(const QString&)> shown) {
+        watchers_.insert(box, Watcher{QPointer<QObject>(guard), std::move(shown)});
+    }
     QString box(const QString& box) const { return boxes_.value(box); }
     QStringList boxNames() const { return boxes_.keys(); }
 
@@ -51,8 +71,13 @@ public:
     bool modelM() const { return version().startsWith(QLatin1Char('M')); }
 
 private:
+    struct Watcher {
+        QPointer<QObject> guard;
+        std::function<void(const QString&)> shown;
+    };
     QMap<QString, ParameterReading> values_;
     QMap<QString, QString> boxes_;
+    QMultiHash<QString, Watcher> watchers_;
 };
 
 } // namespace cvi

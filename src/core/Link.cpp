@@ -19,6 +19,7 @@ Link::Link(Runtime& runtime, const PortMap& ports, std::unique_ptr<SerialPort> p
 
 Link::~Link() {
     if (port_ && port_->isOpen()) port_->close();
+    release();
 }
 
 PortSettings Link::portSettings(const LinkSettings& settings) const {
@@ -36,7 +37,99 @@ PortSettings Link::portSettings(const LinkSettings& settings) const {
 void Link::OpenPort(const LinkSettings& settings) {
     if (settings.baud <= 0)
         throw PortError(PortError::Kind::BadSettings, QStringLiteral("No baud rate has been detected yet."));
-    port_->open(portSettings(settings));
+    const PortSettings s = portSettings(settings);
+    // Opened again on the same device, the object goes on holding its line: what it awaited is
+    // still its own to read (the Terminal page listening where a continuous reading was).
+    const bool again = line_ && s.device == device_;
+    if (!again) ClosePort();
+    LineState& line = runtime_.line(s.device);
+    // Another window of this program has the line open. It waits in a reader further down this
+    // very call chain, so waiting here for it could never end: it lets go when it can (a reading
+    // winding down after Stop), else this open is refused.
+    if (line.holder && line.holder != this && line.release) {
+        const std::function<void()> release = std::move(line.release);
+        line.release = nullptr;
+        release();
+    }
+    if (line.holder && line.holder != this)
+        throw PortError(PortError::Kind::Unavailable, heldText(s.device, line.holderName));
+    try {
+        port_->open(s);
+    } catch (...) {
+        release();
+        throw;
+    }
+    device_ = s.device;
+    line_ = &line;
+    line.holder = this;
+    line.holderName = holderName_;
+    if (again) return;
+    awaiting_ = false;
+    try {
+        settleOwed();
+    } catch (...) {
+        ClosePort();
+        throw;
+    }
+}
+
+QString Link::heldText(const QString& device, const QString& holder) {
+    return QStringLiteral("%1 is held by another window of this program%2. Close it there, then retry.")
+        .arg(device, holder.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(holder));
+}
+
+void Link::awaitAnswer(double deadline) {
+    awaiting_ = true;
+    awaitDeadline_ = deadline;
+}
+
+void Link::owe(double deadline, int lines) {
+    if (device_.isEmpty() || deadline <= runtime_.now()) return;
+    LineState& line = line_ ? *line_ : runtime_.line(device_);
+    if (line.owedUntil > runtime_.now()) {
+        line.owedLines = line.owedLines == 0 || lines == 0 ? 0 : line.owedLines + lines;
+        line.owedUntil = std::max(line.owedUntil, deadline);
+    } else {
+        line.owedLines = lines;
+        line.owedUntil = deadline;
+    }
+}
+
+void Link::offerRelease(std::function<void()> release) {
+    if (line_ && line_->holder == this) line_->release = std::move(release);
+}
+
+void Link::release() {
+    // An answer of a vanished device never comes; anything else still awaited is owed.
+    if (awaiting_ && !port_->isLost()) owe(awaitDeadline_, 1);
+    awaiting_ = false;
+    if (line_ && line_->holder == this) {
+        line_->holder = nullptr;
+        line_->release = nullptr;
+    }
+    line_ = nullptr;
+}
+
+void Link::settleOwed() {
+    LineState& line = *line_;
+    const double until = line.owedUntil;
+    const int lines = line.owedLines;
+    line.owedUntil = 0.0;
+    line.owedLines = 0;
+    if (until <= runtime_.now()) return;
+    // The answer of an abandoned request, or its tail: read and thrown away as it comes, with the
+    // user interface running, until its line has ended or its deadline has passed.
+    int ended = 0;
+    for (;;) {
+        while (port_->bytesWaiting() > 0) {
+            const QByteArray b = port_->read(1);
+            if (!b.isEmpty() && b[0] == '\n' && lines > 0 && ++ended >= lines) return;
+        }
+        if (runtime_.now() > until) break;
+        if (gone()) lost();
+        runtime_.pump(until - runtime_.now() + PastDeadline);
+    }
+    port_->discardInput();
 }
 
 void Link::OpenPortIfClosed(const LinkSettings& settings) {
@@ -45,6 +138,7 @@ void Link::OpenPortIfClosed(const LinkSettings& settings) {
 
 void Link::ClosePort() {
     if (port_->isOpen()) port_->close();
+    release();
 }
 
 QString Link::lostText(const QString& device) {
@@ -105,6 +199,7 @@ void Link::WaitForInput(double seconds) {
 
 std::optional<QString> Link::ReadInput(double timeout) {
     const double start = runtime_.now();
+    awaitAnswer(start + timeout);
     QString line;
     bool complete = false;
     for (;;) {
@@ -122,8 +217,12 @@ std::optional<QString> Link::ReadInput(double timeout) {
             if (gone()) lost();
             waitForMore(start + timeout, true);
         }
-        if (runtime_.now() - start > timeout) return std::nullopt;
+        if (runtime_.now() - start > timeout) {
+            answerCame();
+            return std::nullopt;
+        }
     }
+    answerCame();
     if (!complete || !line.endsWith(CRLF)) {
         if (observer_) observer_->brokenLine();
         return QString();
@@ -133,6 +232,7 @@ std::optional<QString> Link::ReadInput(double timeout) {
 
 QString Link::ReadContinuous(double timeout) {
     const double start = runtime_.now();
+    awaitAnswer(start + timeout);
     QString line;
     for (;;) {
         const int waiting = port_->bytesWaiting();
@@ -141,14 +241,33 @@ QString Link::ReadContinuous(double timeout) {
             const QChar c = takeChar();
             line += c;
             if (c == '*' && line.size() >= 2) line = QStringLiteral("*");
-            if (c == '\n') return line;
-            if (line.size() > MaxLine) return QString();
+            if (c == '\n') {
+                answerCame();
+                return line;
+            }
+            if (line.size() > MaxLine) {
+                answerCame();
+                return QString();
+            }
             runtime_.pump();
         } else {
             if (gone()) lost();
             waitForMore(start + timeout, true);
         }
-        if (runtime_.now() - start > timeout) return QString();
+        if (runtime_.now() - start > timeout) {
+            answerCame();
+            return QString();
+        }
+    }
+}
+
+std::optional<QString> Link::ReadInputFor(double timeout, const std::function<bool(const QString&)>& accept) {
+    const double deadline = runtime_.now() + timeout;
+    for (;;) {
+        std::optional<QString> line = ReadInput(std::max(deadline - runtime_.now(), 0.0));
+        if (!line || line->isEmpty() || !accept || accept(*line)) return line;
+        // Not the answer (another instrument's, another parameter's, a fragment): read on.
+        if (runtime_.now() > deadline) return std::nullopt;
     }
 }
 
@@ -170,19 +289,32 @@ std::optional<QString> Link::ReadTerminalInput(double timeout) {
     }
 }
 
-QString Link::ReadReply(double timeout) {
+QString Link::ReadReply(double timeout, const std::function<bool(const QString&)>& accept) {
     double start = runtime_.now();
+    awaitAnswer(start + timeout);
     QString result;
     for (;;) {
         while (port_->bytesWaiting() == 0) {
-            if (runtime_.now() - start > timeout) return result;
+            if (runtime_.now() - start > timeout) {
+                answerCame();
+                return result;
+            }
             if (gone()) lost();
             waitForMore(start + timeout, false);
         }
         const QChar c = takeChar();
         result += c;
         start = runtime_.now();
-        if (c == '\n' || result.size() >= MaxLine) return result;
+        awaitAnswer(start + timeout);
+        if (c == '\n' && accept && !accept(result)) {
+            // A whole line that cannot be the answer: passed over, the reading goes on.
+            result.clear();
+            continue;
+        }
+        if (c == '\n' || result.size() >= MaxLine) {
+            answerCame();
+            return result;
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -90,11 +91,34 @@ public:
     std::optional<QString> ReadInput(double timeout);
     // One line, "Overflow" when more than 900 characters wait, empty text on time-out.
     QString ReadContinuous(double timeout);
+    // One reply line that `accept` takes (ReadInput's rules, one deadline for all of them): lines
+    // that cannot be the answer are passed over. No value on time-out; empty text for a broken line.
+    std::optional<QString> ReadInputFor(double timeout, const std::function<bool(const QString&)>& accept);
     // One line without CR and LF; no value on time-out.
     std::optional<QString> ReadTerminalInput(double timeout);
     // One line with a time-out per character; the characters so far when it runs out.
-    // The user interface does not run.
-    QString ReadReply(double timeout);
+    // The user interface does not run. With `accept`, whole lines it does not take are passed
+    // over and the reading goes on.
+    QString ReadReply(double timeout, const std::function<bool(const QString&)>& accept = {});
+
+    // ---- the line behind the port ----
+    // Every serial object of the program on one device shares one line. A reader waiting for an
+    // answer until `deadline` says so; when the exchange ends before the answer came (an Exit, a
+    // Stop, a window closed mid-read), the line is owed that answer until the deadline, and the
+    // next open on the line, from whichever window, first lets it pass and discards it.
+    void awaitAnswer(double deadline);
+    void answerCame() { awaiting_ = false; }
+    // The line is owed `lines` more lines (0: whatever comes) until `deadline`.
+    void owe(double deadline, int lines = 0);
+    // While this object holds the line, another window that wants it may call `release` to have
+    // it let go in good order (a continuous reading winding down after Stop); without one such a
+    // window is refused. Cleared when the line is given up.
+    void offerRelease(std::function<void()> release);
+    bool offersRelease() const { return line_ && line_->holder == this && line_->release; }
+    // What another window's message calls this serial object while it holds the line.
+    void setHolderName(const QString& name) { holderName_ = name; }
+    // The message for an open refused because another window of this program holds the line.
+    static QString heldText(const QString& device, const QString& holder);
 
     // Throws the lost-device error when the device vanished during this open.
     void checkNotLost() const;
@@ -107,11 +131,21 @@ private:
     // A reader found the port gone: DeviceLost when the device vanished, NotOpen otherwise.
     [[noreturn]] void lost() const;
     void waitForMore(double deadline, bool runInterface);
+    // Lets what the line is owed pass, with the user interface running, and discards it.
+    void settleOwed();
+    // Gives the line up: what is still awaited becomes owed.
+    void release();
 
     Runtime& runtime_;
     const PortMap& ports_;
     std::unique_ptr<SerialPort> port_;
     ExchangeObserver* observer_ = nullptr;
+
+    QString device_;            // the device of the last open
+    LineState* line_ = nullptr; // the line while this object holds it
+    QString holderName_;
+    bool awaiting_ = false;      // an answer is awaited...
+    double awaitDeadline_ = 0.0; // ...until then
 };
 
 } // namespace cvi

@@ -113,7 +113,7 @@ std::optional<double> readT1(const Channel& channel, double timeout) {
     const QString command = readCommand(channel.prefix, QStringLiteral("T1"));
     t.show(command);
     t.write(command + CRLF);
-    const Reply reply = t.read(timeout);
+    const Reply reply = t.readAnswer(QStringLiteral("T1"), timeout);
     if (!reply.answered()) return std::nullopt;
     return numberIn(reply.value());
 }

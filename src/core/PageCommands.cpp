@@ -14,7 +14,7 @@ Reply readAfterWakeUp(const Channel& channel, const QString& mnemonic, const QSt
         t.write(wakeUp);
         channel.link.Delay(0.010);
         t.write(pageLine ? cvi::pageLine(command) : command + CRLF);
-        reply = t.read(timeout);
+        reply = t.readAnswer(mnemonic, timeout);
     }
     channel.link.runtime().pump();
     return reply;

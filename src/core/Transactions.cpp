@@ -65,9 +65,22 @@ Reply Transaction::read(double timeout, double waitFirst) const {
     return reply;
 }
 
-QString Transaction::readReply(double timeout, double pause) const {
+std::function<bool(const QString&)> Transaction::answerOf(const QString& mnemonic) const {
+    return
+        [prefix = channel_.prefix, mnemonic](const QString& line) { return answers(line, prefix, mnemonic); };
+}
+
+Reply Transaction::readAnswer(const QString& mnemonic, double timeout, double waitFirst) const {
+    if (waitFirst > 0) channel_.link.WaitForInput(waitFirst);
+    Reply reply{channel_.link.ReadInputFor(timeout, answerOf(mnemonic)).value_or(QString())};
+    received(reply.line);
+    return reply;
+}
+
+QString Transaction::readReply(double timeout, double pause, const QString& mnemonic) const {
     if (pause > 0) channel_.link.Delay(pause);
-    const QString line = channel_.link.ReadReply(timeout);
+    const QString line = channel_.link.ReadReply(
+        timeout, mnemonic.isEmpty() ? std::function<bool(const QString&)>{} : answerOf(mnemonic));
     received(line);
     return line;
 }
@@ -84,7 +97,7 @@ Reply readParameter(const Channel& channel, const QString& mnemonic, double time
         t.write(step.wakeUp && !step.twoStars ? command + CRLF : pageLine(command));
         if (step.waitFirst > 0) channel.link.WaitForInput(step.waitFirst);
         if (step.runInterfaceFirst) channel.link.runtime().pump();
-        reply = t.read(timeout);
+        reply = t.readAnswer(mnemonic, timeout);
     }
     channel.link.runtime().pump();
     return reply;
@@ -102,7 +115,12 @@ Reply writeParameter(const Channel& channel, const catalogue::Parameter& p, cons
     t.write(pageLine(command));
     if (p.commandShownLate) t.show(command);
     channel.link.WaitForInput(p.replyWait);
-    const Reply reply{channel.link.ReadInput(timeout).value_or(QString())};
+    const Reply reply{channel.link
+                          .ReadInputFor(timeout,
+                                        [&channel, &p](const QString& line) {
+                                            return answers(line, channel.prefix, p.mnemonic);
+                                        })
+                          .value_or(QString())};
     // The limits' echo is logged with a line end of its own.
     if (reply.answered())
         if (ExchangeObserver* o = channel.observer())
@@ -234,7 +252,7 @@ QString writeOption(const Channel& channel, const QString& mnemonic, const QStri
     const QString command = writeCommand(channel.prefix, mnemonic, code);
     const Transaction t(channel, true);
     t.send(command);
-    return t.readReply(timeout, 0.5);
+    return t.readReply(timeout, 0.5, mnemonic);
 }
 
 QStringList writeBaudLock(const Channel& channel, const QString& code, int instrumentCount, double timeout) {
@@ -265,7 +283,7 @@ ZeroSet writeZeroSet(const Channel& channel, const QString& code, double timeout
     if (code == QStringLiteral("0")) {
         const Transaction t(channel, true);
         t.send(command);
-        result.writeEcho = t.readReply(timeout, 0.5);
+        result.writeEcho = t.readReply(timeout, 0.5, QStringLiteral("ZS"));
         return result;
     }
     {
@@ -279,13 +297,13 @@ ZeroSet writeZeroSet(const Channel& channel, const QString& code, double timeout
     {
         const Transaction t(channel, false);
         t.send(readCommand(channel.prefix, QStringLiteral("ZS")));
-        result.state = t.readReply(timeout, 0.0);
+        result.state = t.readReply(timeout, 0.0, QStringLiteral("ZS"));
     }
     const QString state = ParameterValue(result.state);
     if (state != QStringLiteral("1") && state != QStringLiteral("2")) return result;
     const Transaction t(channel, false);
     t.send(readCommand(channel.prefix, QStringLiteral("ZV")));
-    result.offset = t.readReply(timeout, 1.0);
+    result.offset = t.readReply(timeout, 1.0, QStringLiteral("ZV"));
     return result;
 }
 
@@ -294,12 +312,12 @@ UnitsChange writeUnits(const Channel& channel, const QString& code, const QStrin
     UnitsChange result;
     const Transaction t(channel, true);
     t.send(writeCommand(channel.prefix, QStringLiteral("UN"), code));
-    result.echo = t.readReply(timeout, 0.5);
+    result.echo = t.readReply(timeout, 0.5, QStringLiteral("UN"));
     // Without a confirmed write the instrument keeps its old unit: nothing to read again.
     if (ParameterValue(result.echo).isEmpty()) return result;
     for (const QString& mnemonic : rereads) {
         t.send(readCommand(channel.prefix, mnemonic));
-        result.rereads.append({mnemonic, t.readReply(timeout, 0.5)});
+        result.rereads.append({mnemonic, t.readReply(timeout, 0.5, mnemonic)});
     }
     return result;
 }
@@ -321,7 +339,11 @@ Reply sampleOnce(const Channel& channel, const QString& commandText, double time
     const PortCloser closer{channel.link};
     openForSampling(channel, commandText);
     if (!readReply) return {};
-    Reply reply{channel.link.ReadInput(timeout).value_or(QString())};
+    // A data reply of the addressed instrument; a fragment or a parameter reply is not one.
+    Reply reply{
+        channel.link
+            .ReadInputFor(timeout, [&channel](const QString& line) { return answers(line, channel.prefix); })
+            .value_or(QString())};
     if (reply.answered())
         if (ExchangeObserver* o = channel.observer()) o->received(reply.line);
     return reply;
@@ -340,7 +362,8 @@ bool ContinuousReading::running() const {
 std::optional<QString> ContinuousReading::start(const QString& commandText, double timeout) {
     try {
         openForSampling(channel_, commandText);
-        const std::optional<QString> first = channel_.link.ReadInput(timeout);
+        const std::optional<QString> first = channel_.link.ReadInputFor(
+            timeout, [this](const QString& line) { return answers(line, channel_.prefix); });
         // The first line only tells that the instrument has begun; it is not reported.
         if (!first) channel_.link.ClosePort();
         return first;
@@ -351,6 +374,7 @@ std::optional<QString> ContinuousReading::start(const QString& commandText, doub
 }
 
 QString ContinuousReading::next(double timeout) {
+    timeout_ = timeout;
     try {
         const QString line = channel_.link.ReadContinuous(timeout);
         if (!line.isEmpty() && line != QStringLiteral("Overflow"))
@@ -369,11 +393,18 @@ void ContinuousReading::stop() {
     channel_.link.Output(StopAll + CRLF);
     channel_.link.WaitForInput(0.2);
     channel_.link.ClearInBuffer();
+    // Every instrument answers the version request, and a reading may still be on its way: the
+    // line is owed what comes within the readings' wait.
+    channel_.link.answerCame();
+    channel_.link.owe(channel_.link.SecondsNow() + timeout_);
 }
 
 void ContinuousReading::abandon() {
     const PortCloser closer{channel_.link};
-    if (channel_.link.PortOpen()) channel_.link.Output(StopAll + CRLF);
+    if (!channel_.link.PortOpen()) return;
+    channel_.link.Output(StopAll + CRLF);
+    channel_.link.answerCame();
+    channel_.link.owe(channel_.link.SecondsNow() + timeout_);
 }
 
 } // namespace cvi

@@ -66,14 +66,19 @@ public:
     // Waits up to `waitFirst` seconds for a first character (the interface does not run), then
     // reads one line with ReadInput. An answer is reported as received.
     Reply read(double timeout, double waitFirst = 0.0) const;
+    // The same for the answer to a command of this channel: the addressed instrument's reply
+    // naming `mnemonic` (a data reply when empty). Lines that cannot be it are passed over and
+    // the read goes on until its time-out.
+    Reply readAnswer(const QString& mnemonic, double timeout, double waitFirst = 0.0) const;
     // Pauses, then reads one line with ReadReply (the option dialogs' reader). Whatever came is
-    // reported as received.
-    QString readReply(double timeout, double pause) const;
+    // reported as received. With a mnemonic, whole lines that do not answer for it are passed over.
+    QString readReply(double timeout, double pause, const QString& mnemonic = {}) const;
     void close() const { channel_.link.ClosePort(); }
     void reopen() const { channel_.link.OpenPort(channel_.settings); }
 
 private:
     void received(const QString& line) const;
+    std::function<bool(const QString&)> answerOf(const QString& mnemonic) const;
     Channel channel_;
 };
 
@@ -187,6 +192,7 @@ public:
 
 private:
     Channel channel_;
+    double timeout_ = 0.0; // the wait in force for the readings
 };
 
 // The stop command every continuous output obeys.

@@ -16,6 +16,7 @@ void adoptLinkSettings(PageHost& main) {
 }
 
 void openCommsSetup(PageHost& main, int tab) {
+    if (main.portBusy()) return;
     main.setLeftMessage(QString());
     main.showPages(false);
     CommsSetup dialog(main.state(), main.runtime(), main.op(), main.makeLink(), main.window());
@@ -30,6 +31,7 @@ void openCommsSetup(PageHost& main, int tab) {
 }
 
 void startupFromMenu(PageHost& main) {
+    if (main.portBusy()) return;
     AppState& state = main.state();
     state.IDList.clear();
     main.setLeftMessage(QString());

@@ -333,7 +333,7 @@ void ConfigurationPage::updateTaring() {
         const Transaction t(main_.channel(), false);
         main_.link().WakeUp();
         t.send(readCommand(state.AddressPrefix, QStringLiteral("ZS")));
-        zs = t.read(state.ReadTimeout, 0.5);
+        zs = t.readAnswer(QStringLiteral("ZS"), state.ReadTimeout, 0.5);
     }
     main_.setLeftMessage(QString());
     main_.setMiddleMessage(QString());
@@ -347,7 +347,7 @@ void ConfigurationPage::updateTaring() {
         {
             const Transaction t(main_.channel(), false);
             t.send(readCommand(state.AddressPrefix, QStringLiteral("ZV")));
-            zv = t.read(state.ReadTimeout, 0.5);
+            zv = t.readAnswer(QStringLiteral("ZV"), state.ReadTimeout, 0.5);
         }
         if (zv.answered())
             box("lblZV")->showReading(QStringLiteral("ZV"), zv.line,

@@ -5,6 +5,7 @@
 #include "InstrumentRecord.h"
 #include "PageFrame.h"
 #include "Transactions.h"
+#include "ValueBox.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
@@ -17,53 +18,6 @@ namespace cvi {
 
 class PageHost;
 
-// A value box: a label named "lbl" + mnemonic that the operator clicks to change its parameter.
-// What it shows is kept in the instrument record, which the option dialogs and the report read.
-class ValueBox : public QLabel {
-    Q_OBJECT
-public:
-    ValueBox(const QString& name, InstrumentRecord& record, QWidget* parent = nullptr);
-
-    // Shows a text, and keeps it in the record under the box's name.
-    void show(const QString& text);
-    // Shows a parameter as read or written: the text, and the reply it came from under the
-    // parameter's mnemonic.
-    void showReading(const QString& mnemonic, const QString& reply, const QString& text);
-
-signals:
-    void clicked();
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-
-private:
-    using QLabel::clear;
-    using QLabel::setText;
-    InstrumentRecord& record_;
-    bool pressed_ = false;
-};
-
-// Adds a value box to a frame made by boxFrame: its caption (none for a null text) in `column`,
-// the box beside it.
-ValueBox* addValueBox(QGroupBox* frame, const QString& name, const QString& caption, InstrumentRecord& record,
-                      int row, int column = 0);
-
-// A page's serial number and version boxes follow the chosen instrument: they show CurrentSN
-// and CurrentVR whenever the main window's page changes, and empty when an instrument is chosen.
-void followInstrumentInformation(PageHost& host, ValueBox* serial, ValueBox* version);
-
-// A page's value box by name, or null.
-ValueBox* valueBox(const PageContext& page, const QString& name);
-
-// Runs one of a page's exchanges on the main window's serial object: its commands go to the
-// page's command label, its replies to the page's response box (PageHost::runExchange).
-bool runPageExchange(PageHost& host, const PageContext& page, const std::function<void()>& action);
-
-// The value of a reply read by a Start routine. A reply too short to hold one is reported to the
-// operator as a corrupted parameter ("Error"); no value either way.
-std::optional<QString> valueOf(PageHost& host, const Reply& reply, const QString& mnemonic);
-
 // Connects a value box to the edit of its parameter (the prompt edit, or the option dialog and its
 // follow-up) and to its hover hint, by the box's name in the catalogue. Returns false, doing
 // nothing, for a box the catalogue does not edit.
@@ -73,9 +27,6 @@ bool attachValueBox(PageHost& host, const PageContext& page, ValueBox* box);
 // for the dialogs with their own opener. An empty opener restores openOptionDialog.
 using DialogOpener = std::function<bool(PageHost& host, const PageContext& page, const QString& box)>;
 void setDialogOpener(DialogOpener opener);
-
-// The Start button's hint: "Please click the start button!" while the page needs Start.
-void hintStartButton(PageHost& host, QAbstractButton* start);
 
 // The pressure integration time, as shown (the core's rule).
 using edit::integrationTimeText;

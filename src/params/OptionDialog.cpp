@@ -119,12 +119,11 @@ QString OptionDialog::shown(const QString& box) const {
 
 void OptionDialog::show(const QString& box, const QString& text, const QString& mnemonic,
                         const QString& reply) {
-    if (ValueBox* b = valueBox(page_, box)) {
-        if (mnemonic.isEmpty())
-            b->show(text);
-        else
-            b->showReading(mnemonic, reply, text);
-    }
+    // Into the record: the box shows it on whichever page holds it (lblPA after a change of
+    // unit is on the Calibration page).
+    InstrumentRecord& record = main_.state().Record;
+    if (!mnemonic.isEmpty()) record.set(mnemonic, reply, text);
+    record.showBox(box, text);
 }
 
 void OptionDialog::setSwitches(const QList<options::Switch>& switches) {

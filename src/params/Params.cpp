@@ -2,11 +2,15 @@
 
 #include "CalibrationPage.h"
 #include "ConfigurationPage.h"
+#include "EditFlow.h"
 #include "PageHost.h"
 
 namespace cvi {
 
 void installParameterPages(PageHost& host) {
+    // Value boxes of every page (the Atmo3 coefficients too) edit their parameter here.
+    host.setValueBoxEditor(
+        [](PageHost& h, const PageContext& page, ValueBox* box) { return attachValueBox(h, page, box); });
     auto* configuration = new ConfigurationPage(host);
     host.setPage(PageHost::Configuration, configuration);
     host.registerIdList(PageHost::Configuration, configuration->idList());

@@ -1,6 +1,5 @@
 #include "Atmo3Page.h"
 
-#include "EditFlow.h"
 #include "Frames.h"
 #include "PageCommands.h"
 #include "PageHeader.h"
@@ -8,6 +7,7 @@
 #include "PageReads.h"
 #include "Pointer.h"
 #include "ResponseLog.h"
+#include "ValueBox.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -104,7 +104,7 @@ void Atmo3Page::build() {
     followInstrumentInformation(main_, serial_, version_);
     const PageContext page = context();
     for (ValueBox* b : coefficients_)
-        attachValueBox(main_, page, b);
+        main_.attachValueBox(page, b);
     main_.hint(start_, ClickToStart);
     for (QGroupBox* f : {info, channel1, channel2})
         main_.blankHint(f);

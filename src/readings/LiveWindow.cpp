@@ -2,7 +2,6 @@
 
 #include "Centre.h"
 #include "Frames.h"
-#include "Guard.h"
 #include "LiveTrend.h"
 #include "MeasureTimeout.h"
 #include "PageHost.h"
@@ -293,22 +292,25 @@ void LiveWindow::toggleResolution() {
     resolutionButton_->setText(resolution_);
 }
 
-QString LiveWindow::ask(const QString& mnemonic) {
+QString LiveWindow::ask(const QString& mnemonic, bool parameter) {
     comm_->Output(QLatin1Char('*') + id_ + QStringLiteral("00") + mnemonic + CRLF);
+    // Its answer is on its way whether or not it is read: an Exit now leaves the line owed it.
+    comm_->awaitAnswer(comm_->SecondsNow() + main_.state().ReadTimeout);
     if (exiting()) return {};
-    return readReply();
+    return readReply(parameter ? mnemonic : QString());
 }
 
 QString LiveWindow::askAlone(const QString& mnemonic, bool wakeUp) {
     const Transaction t(channel(), wakeUp);
-    return ask(mnemonic);
+    return ask(mnemonic, true);
 }
 
-QString LiveWindow::readReply() {
+QString LiveWindow::readReply(const QString& mnemonic) {
     Link& link = *comm_;
     Runtime& runtime = main_.runtime();
     const double timeout = main_.state().ReadTimeout;
     const double start = link.SecondsNow();
+    link.awaitAnswer(start + timeout);
     QString line;
     for (;;) {
         if (exiting()) return {};
@@ -318,9 +320,22 @@ QString LiveWindow::readReply() {
                 line = c;
             else
                 line += c;
-            if (c == QStringLiteral("\n"))
-                return line.mid(3, 2) == id_ && line.endsWith(CRLF) ? line : QString();
-            if (line.size() > Link::MaxLine) return {};
+            if (c == QStringLiteral("\n")) {
+                // The tail of a line, a parameter's reply (the late answer to the recovery's
+                // version request) or another instrument's line (a late answer of another window,
+                // an instrument streaming unasked) is no reading of this one: passed over, the
+                // wait goes on, and the answer still on its way is the one shown.
+                if (!answers(line, QLatin1Char('*') + id_ + QStringLiteral("00"), mnemonic)) {
+                    line.clear();
+                    continue;
+                }
+                link.answerCame();
+                return line.endsWith(CRLF) ? line : QString();
+            }
+            if (line.size() > Link::MaxLine) {
+                link.answerCame();
+                return {};
+            }
             runtime.pump();
         } else {
             link.checkNotLost();
@@ -329,7 +344,10 @@ QString LiveWindow::readReply() {
             // Waits in the event loop: an Exit click or arriving characters end the wait at once.
             runtime.pump(std::max(start + timeout - link.SecondsNow(), 0.0) + PastDeadline);
         }
-        if (link.SecondsNow() - start > timeout) return {};
+        if (link.SecondsNow() - start > timeout) {
+            link.answerCame();
+            return {};
+        }
     }
 }
 
@@ -387,16 +405,24 @@ void LiveWindow::closeEvent(QCloseEvent* event) {
 // ---- the menu item ---------------------------------------------------------------------------------
 
 void runLiveWindow(PageHost& host, const std::function<std::unique_ptr<LiveWindow>()>& make) {
+    if (host.portBusy()) return;
     AppState& state = host.state();
     host.setMenusEnabled(false);
     host.setLeftMessage(QString());
     host.showPages(false);
     state.SavedAddressPrefix = state.AddressPrefix;
-    // A failing port ends the window (it is released before the message) and nothing else.
-    guarded(host.op(), [&make] {
+    // An error anywhere ends the window (its port is released before the message) and nothing
+    // else; the operator sees its description in a plain message box.
+    try {
         const std::unique_ptr<LiveWindow> window = make();
         window->run();
-    });
+    } catch (const PortError& e) {
+        normalPointer();
+        host.op().message(e.text(), QString(), Operator::Icon::None);
+    } catch (const std::exception& e) {
+        normalPointer();
+        host.op().message(QString::fromLocal8Bit(e.what()), QString(), Operator::Icon::None);
+    }
     state.AddressPrefix = state.SavedAddressPrefix;
     emit host.samplingResetRequested();
     host.showPages(true);

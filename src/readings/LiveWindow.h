@@ -80,12 +80,13 @@ protected:
 
     // Writes `mnemonic`'s read line on the open port and reads the reply; the reply line, or
     // empty text when none came or Exit was pressed.
-    QString ask(const QString& mnemonic);
+    QString ask(const QString& mnemonic, bool parameter = false);
     // A one-off read of `mnemonic` with its own open and close (and a wake-up before it).
     QString askAlone(const QString& mnemonic, bool wakeUp);
-    // The reading reply reader: one whole reply line of this instrument, or empty text on Exit,
-    // on time-out or for another instrument's line.
-    QString readReply();
+    // The reading reply reader: one whole reply line of this instrument (a data reply, or the
+    // reply naming `mnemonic`), or empty text on Exit or time-out; lines that cannot be its answer
+    // are passed over.
+    QString readReply(const QString& mnemonic = {});
     // No reply: the panel shows "----------", a version request stops any continuous output,
     // a pause of the communication time-out, and the receive buffer emptied.
     void recover(QLabel* panel);

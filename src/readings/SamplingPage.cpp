@@ -2,13 +2,13 @@
 
 #include "Sampling.h"
 
-#include "EditFlow.h"
 #include "Frames.h"
 #include "MeasureTimeout.h"
 #include "PageHeader.h"
 #include "PageHost.h"
 #include "Pointer.h"
 #include "ResponseLog.h"
+#include "ValueBox.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -240,6 +240,7 @@ void SamplingPage::build() {
     });
     connect(log_, &QPlainTextEdit::textChanged, this, [this] { main_.setLeftMessage(QString()); });
     connect(&main_, &PageHost::samplingResetRequested, this, &SamplingPage::reset);
+    connect(&main_, &PageHost::samplingSendEnabled, send_, [this] { send_->setEnabled(true); });
     connect(&main_, &PageHost::informationCleared, this, &SamplingPage::clearInformation);
     connect(&main_, &PageHost::pageChanged, this, [this](int index) {
         showInformation();
@@ -354,7 +355,7 @@ void SamplingPage::start() {
         const QString sn = readCommand(channel.prefix, QStringLiteral("SN"));
         t.show(sn);
         t.write(sn + CRLF);
-        const Reply serial = t.read(state.ReadTimeout);
+        const Reply serial = t.readAnswer(QStringLiteral("SN"), state.ReadTimeout);
         if (!serial.answered()) {
             normalPointer();
             main_.op().message(CantReadSN, Warning, Operator::Icon::Exclamation);
@@ -368,7 +369,7 @@ void SamplingPage::start() {
         const QString vr = readCommand(channel.prefix, QStringLiteral("VR"));
         t.show(vr);
         t.write(vr + CRLF);
-        version = t.read(state.ReadTimeout);
+        version = t.readAnswer(QStringLiteral("VR"), state.ReadTimeout);
     }
     if (version.answered()) {
         state.CurrentVR = version.value();
@@ -496,6 +497,19 @@ void SamplingPage::readContinuously(const Channel& channel, const QString& comma
     };
 
     LineBatch batch(log_, runtime);
+    bool handedOver = false;
+    handOver_ = [&] {
+        // Stop enables the menus at once while the reading holds the port up to its next line;
+        // a window opened meanwhile has it stop now and takes the port.
+        handedOver = true;
+        batch.flush();
+        endReading();
+        reading.stop();
+    };
+    struct Forget {
+        std::function<void()>& f;
+        ~Forget() { f = nullptr; }
+    } forget{handOver_};
     for (;;) {
         // The no-drop pointer, set again only when something else replaced it.
         if (const QCursor* c = QGuiApplication::overrideCursor(); !c || c->shape() != Qt::ForbiddenCursor)
@@ -508,7 +522,14 @@ void SamplingPage::readContinuously(const Channel& channel, const QString& comma
         QString line;
         try {
             line = reading.next(state.ReadTimeout);
+            if (handedOver) return;
         } catch (const PortError& e) {
+            // Another window wanted the port after Stop: the reading was stopped for it.
+            if (handedOver) {
+                batch.flush();
+                normalPointer();
+                return;
+            }
             if (!pageLeft_ || e.kind() != PortError::Kind::NotOpen) throw;
             batch.flush();
             stopAll();
@@ -556,6 +577,7 @@ void SamplingPage::endReading() {
 
 void SamplingPage::stop() {
     continuous_ = No;
+    if (reading_ && handOver_) main_.link().offerRelease(handOver_);
     main_.setMiddleMessage(QString());
     main_.setMenusEnabled(true);
 }

@@ -84,6 +84,8 @@ private:
     // A continuous reading holds the port; the page it runs on was left.
     bool reading_ = false;
     bool pageLeft_ = false;
+    // How the running continuous reading stops at once for a window that wants the port.
+    std::function<void()> handOver_;
 };
 
 } // namespace cvi

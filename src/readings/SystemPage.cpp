@@ -1,12 +1,12 @@
 #include "SystemPage.h"
 
-#include "EditFlow.h"
 #include "Frames.h"
 #include "PageCommands.h"
 #include "PageHeader.h"
 #include "PageHost.h"
 #include "Pointer.h"
 #include "ResponseLog.h"
+#include "ValueBox.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

@@ -214,6 +214,7 @@ void TerminalPage::send() {
     } catch (const PortError& e) {
         portFailed(e.text());
     }
+    emit main_.samplingSendEnabled();
 }
 
 void TerminalPage::clear() {

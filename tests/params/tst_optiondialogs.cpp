@@ -36,7 +36,9 @@ private slots:
                {"DD silent", "lblDD", "", "OptDD1", "silent", "*|**0100EW*0100DD=1", "-", "00",
                 "There is no response!...", "", ""},
                {"DD, port in use", "lblDD", "", "OptDD1", "busy", "", "Short", "00",
-                "|Communication Error: sim is busy.", "", ""},
+                "|Communication Error: sim is held by another window of this program. Close it there, then "
+                "retry.",
+                "", ""},
                {"DD short", "lblDD", "", "OptDD1", "missingCR", "*|**0100EW*0100DD=1", "-", "00",
                 "There is no response!...", "", "*0001DD=1\n"},
                {"AR keeps", "lblAR", "", "OptAR1", "silent", "*|**0100EW*0100AR=1", "Low", "00", "", "", ""},

@@ -210,7 +210,7 @@ private slots:
               "*|*0100UN"},
              {"device lost", "1", "", "", "lose",
               "PnlID=Instrument ID : 01, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=3.00, High",
-              "Error: " + Link::lostText("sim"), "*|*0100UN"},
+              ": " + Link::lostText("sim"), "*|*0100UN"},
              {"no Q1 reply", "1", "", "", "sensor",
               "PnlID=Instrument ID : 01, PnlPressure=14.6964, PnlPressureUnit=psi, PnlTimeout=3.00, "
               "PnlTemperature=22.51, PnlTempUnit=deg C, PnlPper=32.137626, PnlTper=----------, High",

@@ -140,7 +140,7 @@ private slots:
         other->OpenPort(b.state.Link);
         b.after(0.2, [&] { b.press("Send"); });
         b.listenFor(1);
-        QCOMPARE(b.op.messages.takeLast().text, "Communication Error: sim is busy.");
+        QCOMPARE(b.op.messages.takeLast().text, "Communication Error: " + Link::heldText("sim", {}));
         other->ClosePort();
         b.after(0.2, [&] { b.press("Send"); });
         b.listenFor(1);

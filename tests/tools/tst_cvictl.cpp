@@ -265,6 +265,8 @@ void TestCvictl::exitStatuses() {
          3,
          false},
         {{"detect"}, [](Bench& b) { b.silence(); }, 3, false},
+        // An instrument not on the loop: only the command itself comes back around the loop.
+        {{"read", "--id", "42", "--baud", "9600"}, {}, 3, false},
         {{"read", "--id", "01", "--port", "/nonexistent/tty"}, {}, 4, true},
     };
     for (const auto& row : rows) {

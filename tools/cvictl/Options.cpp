@@ -117,7 +117,10 @@ QString commandHelp(const QString& command) {
             "line per parameter: name, value as the instrument sent it (\"-\" without one), what the\n"
             "page shows for it where that differs (the meaning of a code), and the page's caption.\n"
             "The Configuration page also reads T1 for the pressure integration time. 'all' reads the\n"
-            "three pages in turn.\n"
+            "three pages in turn. Only the instrument's own answer counts: a line of another\n"
+            "instrument, for another parameter, or the command itself come back around the loop is\n"
+            "passed over. Nothing back (no serial number) is status 3 and nothing more is read; a\n"
+            "partial answer is status 0, with \"-\" where nothing came.\n"
             "JSON: \"id\", \"pages\": [names], \"parameters\": [{\"name\", \"page\", \"caption\", \"value\"\n"
             "(null without a reply), \"shown\", \"writable\"}], \"integration_time\" (text or null).\n"
             "The document is what 'apply' takes.\n");
