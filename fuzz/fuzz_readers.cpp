@@ -1,12 +1,14 @@
 // Arbitrary bytes through the readers on a port on simulated time: ReadInput, ReadContinuous,
-// ReadTerminalInput, ReadReply, the Sampling page's resolution read and the broadcast collection.
+// ReadTerminalInput, ReadReply, the Sampling page's resolution read, the broadcast collection and
+// the Startup dialog's version scan (whose identifiers are always "01".."98", two characters each).
 // Nothing may crash, wait past its bound, collect more than a bounded line, fail without a lost
 // device, or leave the port open. One clock, runtime, port and link serve every input, so an input
 // costs its bytes and little else.
 //
-// The first byte picks the reader (low three bits, modulo 6), whether the device vanishes at 0.3 s
+// The first byte picks the reader (low three bits, modulo 7), whether the device vanishes at 0.3 s
 // (bit 3) and the spacing of the arriving bytes (high four bits); the rest is what the line
 // delivers.
+#include "Detection.h"
 #include "Frames.h"
 #include "FuzzCheck.h"
 #include "FuzzPort.h"
@@ -45,7 +47,7 @@ void checkLine(const QString& line, int limit, const char* what) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     static Bench b;
     if (size == 0) return 0;
-    const int reader = (data[0] & 7) % 6;
+    const int reader = (data[0] & 7) % 7;
     const bool lose = data[0] & 8;
     const double spacing = (data[0] >> 4) * 0.0007;
     const QByteArray bytes = fuzz::bytesOf(data + 1, size - 1);
@@ -54,7 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     // values round the way a real monotonic clock's do, and a failing input replays alone.
     b.clock.restart(1e6);
     const double start = b.clock.now();
-    b.port->script(bytes, start, spacing, lose ? start + 0.3 : std::numeric_limits<double>::infinity());
+    // The first byte arrives a millisecond after the open (and after the reopen of the readers
+    // that open the port themselves).
+    b.port->script(bytes, start + 0.001, spacing,
+                   lose ? start + 0.3 : std::numeric_limits<double>::infinity());
     Link& link = *b.link;
     link.OpenPort(b.settings);
 
@@ -99,6 +104,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
                 checkLine(line, Link::MaxLine + 1, "broadcast reply too long");
             check(b.clock.now() - start <= 3.0 + 1.0 + feed + 2.0, "broadcast collection unbounded");
             check(!link.PortOpen(), "broadcast collection left the port open");
+            break;
+        }
+        case 6: {
+            link.ClosePort(); // the scan opens the port itself
+            struct : detection::DetectionObserver {
+                Runtime* runtime = nullptr;
+                void breathe(double maxWait) override { runtime->pump(maxWait); }
+            } breath;
+            breath.runtime = &b.runtime;
+            const detection::Scan scan = detection::scanLoop(link, QStringLiteral("COM 1"), 9600, breath);
+            check(scan.ids.size() % 2 == 0, "the identifier list is not two characters per instrument");
+            for (qsizetype i = 0; i < scan.ids.size(); i += 2) {
+                const QString id = scan.ids.mid(i, 2);
+                const bool digits = id[0] >= '0' && id[0] <= '9' && id[1] >= '0' && id[1] <= '9';
+                check(digits && id != QLatin1String("00") && id != QLatin1String("99"),
+                      "the scan found an identifier outside 01..98");
+            }
+            check(b.clock.now() - start <= detection::scanWait(9600) + 1500 * 10.0 / 9600 + 1.0,
+                  "the scan outlasted its bound");
+            check(!link.PortOpen(), "the scan left the port open");
             break;
         }
         }
