@@ -36,6 +36,7 @@ public:
         lostAt_ = lostAt;
         lossPending_ = !std::isinf(lostAt);
         next_ = 0;
+        seen_ = -std::numeric_limits<double>::infinity();
         buffer_.clear();
         head_ = 0;
         open_ = lost_ = false;
@@ -97,6 +98,10 @@ private:
     // gone.
     CVI_FUZZ_HARNESS void deliver() {
         const double now = clock_.now();
+        // Called on every look at the port: nothing new arrives while the clock stands still.
+        if (now == seen_ && open_ == seenOpen_) return;
+        seen_ = now;
+        seenOpen_ = open_;
         if (lossPending_ && now >= lostAt_) {
             lossPending_ = false;
             if (open_) lost_ = true, open_ = false;
@@ -135,6 +140,8 @@ private:
     QByteArray buffer_;
     qsizetype head_ = 0; // the first byte of buffer_ not yet read
     bool open_ = false, lost_ = false, lossPending_ = false;
+    double seen_ = 0.0;     // the clock when deliver() last looked
+    bool seenOpen_ = false; // and whether the port was open then
     QString device_;
     std::uint64_t armed_ = 0;
 };
