@@ -42,6 +42,19 @@ LoopConfig LoopConfig::numbered(int n, int baud, char parity) {
     return c;
 }
 
+bool LoopConfig::validId(const QString& id) {
+    if (id.size() != 2) return false;
+    for (const QChar c : id)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
+    return id != QLatin1String("00") && id != QLatin1String("99");
+}
+
+bool LoopConfig::validBaud(int baud) {
+    for (const int b : {300, 600, 1200, 2400, 4800, 9600, 19200})
+        if (baud == b) return true;
+    return false;
+}
+
 namespace {
 bool parityOf(const QJsonValue& v, char& out, QString* error, const QString& where) {
     if (v.isUndefined()) return true;
@@ -65,6 +78,10 @@ bool LoopConfig::fromJson(const QByteArray& json, LoopConfig& out, QString* erro
     const QJsonObject o = doc.object();
     LoopConfig c;
     c.baud = o.value("baud").toInt(c.baud);
+    if (!validBaud(c.baud)) {
+        if (error) *error = QStringLiteral("loop: baud must be 300, 600, 1200, 2400, 4800, 9600 or 19200");
+        return false;
+    }
     if (!parityOf(o.value("parity"), c.parity, error, "loop")) return false;
     c.transparentRepeat = o.value("transparentRepeat").toBool(false);
     c.broken = o.value("broken").toBool(false);
@@ -76,8 +93,9 @@ bool LoopConfig::fromJson(const QByteArray& json, LoopConfig& out, QString* erro
         const QJsonObject io = list[i].toObject();
         InstrumentConfig ic;
         ic.id = io.value("id").toString(QStringLiteral("%1").arg(i + 1, 2, 10, QLatin1Char('0')));
-        if (ic.id.size() != 2 || !ic.id[0].isDigit() || !ic.id[1].isDigit()) {
-            if (error) *error = QStringLiteral("instrument %1: id must be two digits").arg(i + 1);
+        if (!validId(ic.id)) {
+            if (error)
+                *error = QStringLiteral("instrument %1: id must be two digits from 01 to 98").arg(i + 1);
             return false;
         }
         ic.serial = io.value("serial").toString(QString::number(100000 + i + 1));
@@ -85,6 +103,13 @@ bool LoopConfig::fromJson(const QByteArray& json, LoopConfig& out, QString* erro
         ic.atmo3 = io.value("atmo3").toBool(false);
         if (!parityOf(io.value("parity"), ic.parity, error, "instrument " + ic.id)) return false;
         ic.baud = io.value("baud").toInt(0);
+        if (ic.baud != 0 && !validBaud(ic.baud)) {
+            if (error)
+                *error =
+                    QStringLiteral("instrument %1: baud must be 300, 600, 1200, 2400, 4800, 9600 or 19200")
+                        .arg(ic.id);
+            return false;
+        }
         ic.streamingFromStart = io.value("streamingFromStart").toBool(false);
         ic.measurementSeconds = io.value("measurementSeconds").toDouble(-1.0);
         ic.pressurePsi = io.value("pressurePsi").toDouble(ic.pressurePsi);

@@ -58,7 +58,12 @@ struct LoopConfig {
     // A loop of n pressure instruments numbered from 01.
     static LoopConfig numbered(int n, int baud = 9600, char parity = 'N');
     // The JSON form used by cvi-sim --config. Returns false with a message on malformed input.
+    // Identifiers "01".."98" and the instruments' baud rates only: a loop the program can talk to.
     static bool fromJson(const QByteArray& json, LoopConfig& out, QString* error);
+    // An instrument identifier: two ASCII digits, "01" to "98" ("00" is the computer, "99" all).
+    static bool validId(const QString& id);
+    // 300, 600, 1200, 2400, 4800, 9600 or 19200.
+    static bool validBaud(int baud);
     static QString jsonHelp();
 };
 

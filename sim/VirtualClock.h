@@ -43,6 +43,12 @@ public:
     void runDue() override { advanceTo(now_); }
     void waitUntil(double t) override { advanceTo(t); }
     bool idle() const { return queue_.empty(); }
+    // Drops everything scheduled and stands at t: one clock serves many independent runs.
+    void restart(double t) {
+        queue_.clear();
+        times_.clear();
+        now_ = t;
+    }
 
 private:
     double now_ = 0.0;

@@ -133,7 +133,7 @@ int main(int argc, char* argv[]) {
         config.instruments.clear();
         for (int i = 0; i < list.size(); ++i) {
             const QString id = list[i].trimmed();
-            if (id.size() != 2 || !id[0].isDigit() || !id[1].isDigit() || id == "00" || id == "99") {
+            if (!LoopConfig::validId(id)) {
                 std::fprintf(stderr, "cvi-sim: identifier \"%s\" is not 01..98\n", qPrintable(id));
                 return 2;
             }

@@ -39,6 +39,11 @@ struct Opened {
     ~Opened() { link.ClosePort(); }
 };
 
+bool instrumentId(const QString& id) {
+    if (id.size() != 2 || id[0] < '0' || id[0] > '9' || id[1] < '0' || id[1] > '9') return false;
+    return id != QLatin1String("00") && id != QLatin1String("99");
+}
+
 ScanLine parseLine(const QString& line) {
     ScanLine s;
     for (const QChar k : line.mid(3, 2))
@@ -152,7 +157,9 @@ Scan scanLoop(Link& link, const QString& port, int baudRate, DetectionObserver& 
                 line.clear();
                 ++lines;
                 if (!found.echo()) {
-                    bool known = false;
+                    // A garbled or cut line names no instrument: only "01".."98" go into the
+                    // list, which holds two characters per instrument.
+                    bool known = !instrumentId(found.id);
                     for (int i = 0; i + 1 < scan.ids.size(); i += 2)
                         if (scan.ids.mid(i, 2) == found.id) known = true;
                     if (!known) scan.ids += found.id;

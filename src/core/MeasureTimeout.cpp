@@ -6,6 +6,7 @@
 #include <cfenv>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace cvi::measure {
 
@@ -15,6 +16,11 @@ long long roundHalfEven(double value) {
     std::fesetround(FE_TONEAREST);
     const double r = std::nearbyint(value);
     std::fesetround(mode);
+    // A reply may hold any number ("1e300"): beyond the range of the result it is held at the
+    // nearest end, and what is no number at all counts as 0.
+    if (std::isnan(r)) return 0;
+    if (r >= 9223372036854775808.0) return std::numeric_limits<long long>::max();
+    if (r < -9223372036854775808.0) return std::numeric_limits<long long>::min();
     return static_cast<long long>(r);
 }
 

@@ -159,8 +159,10 @@ BroadcastReplies collectBroadcastReplies(const Channel& channel, const QString& 
         if (port.bytesWaiting() < 9) {
             link.checkNotLost();
             if (!port.isOpen()) break;
+            // Always a little past the window: a remainder that rounds to nothing would otherwise
+            // never move a simulated clock.
             const double left = std::max(start + Window - link.SecondsNow(), 0.0);
-            port.waitForInput(left, 8);
+            port.waitForInput(left + PastDeadline, 8);
             continue;
         }
         // Whole lines; the broadcast coming back around the loop is skipped.
