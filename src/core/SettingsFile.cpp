@@ -1,11 +1,11 @@
 #include "SettingsFile.h"
 
+#include "FileFault.h"
 #include "Frames.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
@@ -35,17 +35,8 @@ int storedPortIndex(const QString& programFolder) {
 }
 
 bool storePort(const QString& programFolder, const QString& portName, QString* why) {
-    QSaveFile file(path(programFolder));
     // A folder that only lets the existing file be rewritten is still good enough.
-    file.setDirectWriteFallback(true);
-    const QByteArray line = portName.right(1).toLatin1() + "\r\n";
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(line) != line.size() ||
-        !file.commit()) {
-        if (why) *why = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return replaceFile(path(programFolder), portName.right(1).toLatin1() + "\r\n", why, true);
 }
 
 } // namespace cvi::settings_file

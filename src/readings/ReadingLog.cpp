@@ -1,6 +1,12 @@
 #include "ReadingLog.h"
 
+#include "FileFault.h"
+
 #include <QRegularExpression>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 #include <algorithm>
 
@@ -54,17 +60,38 @@ QString CsvRecorder::open(const QString& path) {
     file_.close();
     file_.setFileName(path);
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text | QIODevice::Unbuffered))
-        return error_ = file_.errorString();
+        return error_ = writeFault(path, file_.errorString());
     if (!append(CsvHeader)) return error_;
     return {};
 }
 
 bool CsvRecorder::append(const QString& line) {
     const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
-    if (file_.write(bytes) == bytes.size()) return true;
-    error_ = file_.errorString();
+    const qint64 at = file_.pos();
+    const qint64 written = file_.write(bytes);
+    if (written == bytes.size()) {
+        if (!removed()) return true;
+        error_ = QStringLiteral("the file was deleted or its folder removed");
+        file_.close();
+        return false;
+    }
+    // A disk that fills up mid-line takes the part that fits without a word; the rest tells why.
+    if (written > 0) file_.write(bytes.constData() + written, bytes.size() - written);
+    error_ = writeFault(file_.fileName(), file_.errorString());
+    // The file ends with the last whole line: no reading is left cut.
+    if (written > 0) file_.resize(at);
     file_.close();
     return false;
+}
+
+bool CsvRecorder::removed() const {
+#ifdef Q_OS_UNIX
+    // Still open, the file takes lines after its folder is gone, and they go nowhere.
+    struct stat st {};
+    return ::fstat(file_.handle(), &st) == 0 && st.st_nlink == 0;
+#else
+    return false; // an open file cannot be deleted
+#endif
 }
 
 } // namespace cvi::live

@@ -39,7 +39,8 @@ class CsvRecorder {
 public:
     // Starts the file afresh with its header. Empty text when it could be written, else why not.
     QString open(const QString& path);
-    // False (and the file closed) when the line could not be written whole; error() says why.
+    // False (and the file closed) when the line could not be written whole, or the file has been
+    // deleted under it; error() says why. A line cut short by a full disk is taken back.
     bool append(const QString& line);
     void close() { file_.close(); }
     bool isOpen() const { return file_.isOpen(); }
@@ -47,6 +48,8 @@ public:
     QString path() const { return file_.fileName(); }
 
 private:
+    bool removed() const;
+
     QFile file_;
     QString error_;
 };

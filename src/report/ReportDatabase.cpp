@@ -1,5 +1,6 @@
 #include "ReportDatabase.h"
 
+#include "FileFault.h"
 #include "ReportFields.h"
 
 #include <QDir>
@@ -49,7 +50,7 @@ bool withDatabase(const QString& programFolder, QString* why,
         if (!folder.isDir())
             reason = QStringLiteral("%1 is not a folder").arg(QDir::toNativeSeparators(programFolder));
         else if (!db.open())
-            reason = reasonOf(db.lastError());
+            reason = writeFault(path(programFolder), reasonOf(db.lastError()));
         else
             done = work(db, reason);
         db.close();

@@ -1,8 +1,10 @@
 #include "ReportDocument.h"
 
+#include "FileFault.h"
 #include "ReportFields.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -11,7 +13,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QTextDocument>
 
 // The built-in template lives in this static library's resources, which the linker keeps only
@@ -120,14 +121,13 @@ bool paint(const QString& html, QPagedPaintDevice& device) {
 }
 
 bool writePdf(const QString& html, const QString& fileName, QString* why) {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (why) *why = file.errorString();
-        return false;
-    }
+    // Drawn in memory first: the PDF writer does not look at what its device takes, so a full disk
+    // would leave a cut file reported as written.
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
     bool painted = false;
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&pdf);
         writer.setTitle(Title);
         writer.setCreator(QStringLiteral("Corvanel Interactive 1.2"));
         writer.setResolution(300);
@@ -137,14 +137,10 @@ bool writePdf(const QString& html, const QString& fileName, QString* why) {
     }
     if (!painted) {
         if (why) *why = QStringLiteral("the PDF could not be drawn");
-        file.cancelWriting();
         return false;
     }
-    if (!file.commit()) {
-        if (why) *why = file.errorString();
-        return false;
-    }
-    return true;
+    // The old file is replaced only once the new one is whole.
+    return replaceFile(fileName, pdf.data(), why);
 }
 
 } // namespace cvi::report

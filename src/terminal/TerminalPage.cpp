@@ -1,5 +1,6 @@
 #include "TerminalPage.h"
 
+#include "FileFault.h"
 #include "Frames.h"
 #include "PageHost.h"
 #include "Terminal.h"
@@ -14,7 +15,6 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -229,11 +229,9 @@ void TerminalPage::save() {
     if (name.isEmpty()) return;
     flush();
     // The old file is replaced only once every row is written; a failure leaves it as it was.
-    QSaveFile file(name);
     const QByteArray text = terminalTranscript(model_.rows(), generalDate(QDateTime::currentDateTime()));
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
+    QString why;
+    if (!replaceFile(name, text, &why)) {
         main_.op().message(QStringLiteral("The data could not be saved in %1: %2").arg(name, why), Error,
                            Operator::Icon::Information);
         return;

@@ -61,8 +61,8 @@ struct DiscoveryBench {
         QFile f(settings_file::path(folder.path()));
         if (f.open(QIODevice::WriteOnly)) f.write(content);
     }
-    QByteArray readIni() {
-        QFile f(settings_file::path(folder.path()));
+    QByteArray readIni(const QString& where = {}) {
+        QFile f(settings_file::path(where.isEmpty() ? folder.path() : where));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
     // The messages shown: title, [!] for the exclamation icon, text.

@@ -5,6 +5,7 @@
 #include "DiscoveryBench.h"
 #include "Pointer.h"
 #include "Renumbering.h"
+#include "ScratchMount.h"
 
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -61,6 +62,7 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::newRow("detection on COM 2, OK") << "OK"; // cvi.ini names COM 3
         QTest::newRow("OK, cvi.ini cannot be written") << "OK unwritable";
+        QTest::newRow("OK, cvi.ini in a read-only folder") << "OK read-only";
         QTest::newRow("Cancel") << "CmdCancel";
         QTest::newRow("closed without a button") << "";
     }
@@ -70,8 +72,16 @@ private slots:
         connectDemo(t);
         t.state().IDList = "0405";
         t.writeIni("3\r\n");
-        const bool found = how.startsWith("OK"), unwritable = how.endsWith("unwritable");
-        if (unwritable) { // a folder that cannot exist: its parent is a file
+        const bool found = how.startsWith("OK"), readOnly = how.endsWith("read-only"),
+                   unwritable = how.endsWith("unwritable") || readOnly;
+        std::unique_ptr<ScratchMount> disk;
+        if (readOnly) { // the old file stays, the reason is said
+            disk = std::make_unique<ScratchMount>(16);
+            if (!disk->ok()) QSKIP(qPrintable(disk->why()));
+            QVERIFY(QFile::copy(settings_file::path(t.folder.path()), disk->filePath("cvi.ini")) &&
+                    disk->readOnly());
+            t.state().ProgramFolder = disk->path();
+        } else if (unwritable) { // a folder that cannot exist: its parent is a file
             QVERIFY(QFile(t.folder.filePath("plain-file")).open(QIODevice::WriteOnly));
             t.state().ProgramFolder = t.folder.filePath("plain-file/cvi");
         }
@@ -91,17 +101,25 @@ private slots:
         });
         t.main->action("mnuStartup")->trigger();
         QCOMPARE(t.b.op.dialogsRun, QStringList{"frmSystemCheck"});
-        QCOMPARE(t.readIni(), QByteArray(found && !unwritable ? "2\r\n" : "3\r\n"));
+        QCOMPARE(t.readIni(readOnly ? disk->path() : QString()),
+                 QByteArray(found && !unwritable ? "2\r\n" : "3\r\n"));
         QCOMPARE(t.state().StartupFlag + "|" + t.state().IDList, found ? "Yes|010203" : "Yes|");
         QCOMPARE(t.main->panel()->isHidden(), !found);
         loopItems(found);
         QCOMPARE(t.left()->text(), found ? QStringLiteral("Push the start button!")
                                          : QStringLiteral("Select startup to establish communication!"));
         // The run goes on with what was found; an unwritable cvi.ini is reported.
-        QCOMPARE(t.messages().join('|').section(" (", 0, 0),
-                 unwritable ? "Warning [!] The settings file " + t.folder.filePath("plain-file/cvi/cvi.ini") +
-                                  " could not be written"
-                            : QString());
+        const QString told = t.messages().join('|');
+        if (readOnly)
+            QCOMPARE(told,
+                     "Warning [!] The settings file " + disk->filePath("cvi.ini") +
+                         " could not be written (Read-only file system). The port will not be remembered at "
+                         "the next start.");
+        else
+            QCOMPARE(told.section(" (", 0, 0), unwritable ? "Warning [!] The settings file " +
+                                                                t.folder.filePath("plain-file/cvi/cvi.ini") +
+                                                                " could not be written"
+                                                          : QString());
         QVERIFY(!t.main->findChild<QDialog*>("frmSystemCheck") && !t.b.loop->attached()); // gone, port closed
         if (!found) return;
         for (int i = 0; i < 5; ++i) // the entries, then the one shown

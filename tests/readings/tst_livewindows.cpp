@@ -5,6 +5,7 @@
 #include "LiveTrend.h"
 #include "PressureWindow.h"
 #include "Readings.h"
+#include "ScratchMount.h"
 
 #include <QChart>
 #include <QFile>
@@ -115,19 +116,32 @@ private slots:
     }
 
     // Record, from a pass's end on, writes each value shown with its unit, flushed as it goes;
-    // "Stop recording" closes the file; a file that cannot be written is said once and the window
+    // "Stop recording" closes the file; a file that cannot be written, or no longer can (its disk
+    // full, its folder removed), is said once, keeps every whole line written, and the window
     // keeps reading.
     void recording_data() {
-        QTest::addColumn<QString>("file");
-        QTest::newRow("written") << "readings.csv";
-        QTest::newRow("no such folder") << "missing/readings.csv";
+        table({"file", "told"},
+              {{"written", "readings.csv", ""},
+               {"no such folder", "missing/readings.csv",
+                "Can't record to %P: No such file or directory. The window keeps reading without recording."},
+               {"disk full", "full", "Can't write to %P: No space left on device. %N"},
+               {"folder removed", "removed",
+                "Can't write to %P: the file was deleted or its folder removed. %N"}});
     }
     void recording() {
-        QFETCH(QString, file);
+        const auto [file, told] = cells("file", "told");
+        const bool fault = !file.endsWith(".csv");
+        std::unique_ptr<ScratchMount> disk;
+        if (fault) {
+            disk = std::make_unique<ScratchMount>(64);
+            if (!disk->ok()) QSKIP(qPrintable(disk->why()));
+            QVERIFY(QDir(disk->path()).mkdir("rec") && (file != "full" || disk->fill(1)));
+        }
         QTemporaryDir dir;
-        const QString path = dir.filePath(file);
+        const QString path = fault ? disk->filePath("rec/readings.csv") : dir.filePath(file);
         sim::LoopConfig config = PageBench::withParams("");
-        config.instruments[0].measurementSeconds = 0.1;
+        // Fast enough to fill the one page left on the full disk.
+        config.instruments[0].measurementSeconds = file == "full" ? 0.02 : 0.1;
         LiveBench b(config);
         b.op.saveAnswer = path;
         // The readings on the line so far, as the window shows them.
@@ -144,7 +158,9 @@ private slots:
         qsizetype readAtStop = 0;
         b.clock.at(b.clock.now() + 2, [&] {
             b.press("cmdRecord");
-            b.clock.at(b.clock.now() + 3, [&] {
+            if (file == "removed")
+                b.clock.at(b.clock.now() + 1, [&] { QDir(disk->filePath("rec")).removeRecursively(); });
+            b.clock.at(b.clock.now() + (file == "full" ? 5 : 3), [&] {
                 auto* window = b.main->findChild<PressureWindow*>();
                 if (window->recording()) b.press("cmdRecord"); // stop: nothing more is written
                 QFile f(path);
@@ -157,17 +173,21 @@ private slots:
         b.main->action("mnuPressure")->trigger();
         const QStringList shown = readings();
         QVERIFY(counted >= readAtStop - 1 && counted <= readAtStop && readAtStop > 20);
+        QVERIFY(shown.size() > readAtStop + 5); // reading on until Exit
         QCOMPARE(b.op.saveRequests, QStringList{"Record readings|CSV files (*.csv)|*.csv|"});
-        if (file.contains('/')) {
-            QCOMPARE(b.told(),
-                     "Record: Can't record to " + QDir::toNativeSeparators(path) +
-                         ": No such file or directory. The window keeps reading without recording.");
-            QVERIFY(inFile.isEmpty() && shown.size() > readAtStop + 5);
+        const QString native = QDir::toNativeSeparators(path);
+        QCOMPARE(b.told(), told.isEmpty()
+                               ? told
+                               : "Record: " + QString(told)
+                                                  .replace("%P", native)
+                                                  .replace("%N", "The readings are no longer recorded."));
+        if (file == "removed" || file.contains('/')) {
+            QVERIFY(inFile.isEmpty());
             return;
         }
         QCOMPARE(inFile.takeFirst(), live::CsvHeader);
-        QCOMPARE(inFile.takeLast(), "");
-        QVERIFY(inFile.size() > 10 && inFile.size() < readAtStop && b.told().isEmpty());
+        QCOMPARE(inFile.takeLast(), ""); // the last line is whole
+        QVERIFY(inFile.size() > 10 && inFile.size() < readAtStop);
         const QRegularExpression form(
             "^20\\d\\d-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}([+-]\\d\\d:\\d\\d|Z),01,Pressure,"
             "([-0-9.]+),psi$");
@@ -177,8 +197,10 @@ private slots:
             QVERIFY2(m.hasMatch(), qPrintable(line));
             values << m.captured(2);
         }
-        // The recorded values are consecutive readings, each once, in the order read.
+        // The recorded values are consecutive readings, each once, in the order read; on the full
+        // disk, as many as its one page held.
         QVERIFY2(shown.join(',').contains(values.join(',')), qPrintable(values.join(',')));
+        if (fault) QVERIFY(QFileInfo(path).size() > 4000 && QFileInfo(path).size() <= 4096);
     }
 
     // IDs present (n numbered from 01), params of 01, the answer typed, what the operator does,

@@ -4,6 +4,7 @@
 #include "../params/PageBench.h"
 #include "Report.h"
 #include "ReportDatabase.h"
+#include "ScratchMount.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -118,7 +119,8 @@ private slots:
         QVERIFY(!pointerIsBusy());
     }
 
-    // A first report, then `setup` and a second one. told: the message, %F the program folder;
+    // A first report, then `setup` and a second one. told: the message, %F the program folder, %M
+    // a small file system of its own (read-only or full: the folder, "pdf full": the PDF's);
     // records: the table afterwards; pdf: a text of the second PDF, empty when none was written.
     void settles_data() {
         table(
@@ -140,6 +142,17 @@ private slots:
               "Error: The report could not be stored in %F/Report.mdb:\nfile is not a database.", "", ""},
              {"database locked", "locked", "Acme", "cmdSavePdf",
               "Error: The report could not be stored in %F/Report.mdb:\ndatabase is locked.", "First", ""},
+             {"another program writing", "reserved", "Acme", "cmdSavePdf",
+              "Error: The report could not be stored in %F/Report.mdb:\ndatabase is locked.", "First", ""},
+             {"folder read-only", "readonly", "Acme", "cmdSavePdf",
+              "Error: The report could not be stored in %M/Report.mdb:\nattempt to write a readonly "
+              "database.",
+              "First", ""},
+             {"disk full", "full", "Acme", "cmdSavePdf",
+              "Error: The report could not be stored in %M/Report.mdb:\ndatabase or disk is full.", "First",
+              ""},
+             {"PDF on a full disk", "pdf full", "Acme", "cmdSavePdf",
+              "Error: The report could not be written to %M/out.pdf:\nNo space left on device.", "Acme", ""},
              {"PDF folder missing", "nofolder", "Acme", "cmdSavePdf",
               "Error: The report could not be written to /none/out.pdf:\nNo such file or directory.", "Acme",
               ""},
@@ -150,7 +163,13 @@ private slots:
     }
     void settles() {
         const auto [setup, heading, output] = cells("setup", "heading", "output");
+        std::unique_ptr<ScratchMount> disk;
+        if (setup == "readonly" || setup.endsWith("full")) {
+            disk = std::make_unique<ScratchMount>(128);
+            if (!disk->ok()) QSKIP(qPrintable(disk->why()));
+        }
         ReportBench b;
+        if (setup == "readonly" || setup == "full") b.state.ProgramFolder = b.folder = disk->path();
         b.report("First");
         QFile::remove(b.folder + "/out.pdf");
         QFile rpt(b.folder + "/report.rpt");
@@ -167,6 +186,13 @@ private slots:
             b.state.ProgramFolder = f.fileName();
         }
         if (setup == "nofolder") b.op.saveAnswer = "/none/out";
+        if (setup == "pdf full") b.op.saveAnswer = disk->filePath("out");
+        const auto onDisk = [&disk] {
+            return disk ? QDir(disk->path()).entryList(QDir::Files | QDir::Hidden) : QStringList();
+        };
+        if (setup == "readonly") QVERIFY(disk->readOnly());
+        if (setup.endsWith("full")) QVERIFY(disk->fill());
+        const QStringList kept = onDisk();
         if (setup == "garbage") {
             QFile f(b.folder + "/Report.mdb");
             QVERIFY(f.open(QIODevice::WriteOnly));
@@ -174,7 +200,9 @@ private slots:
         }
         QSqlDatabase lock = QSqlDatabase::addDatabase("QSQLITE", "lock");
         lock.setDatabaseName(b.folder + "/Report.mdb");
-        if (setup == "locked") QVERIFY(lock.open() && QSqlQuery(lock).exec("BEGIN EXCLUSIVE"));
+        if (setup == "locked" || setup == "reserved")
+            QVERIFY(lock.open() &&
+                    QSqlQuery(lock).exec(setup == "locked" ? "BEGIN EXCLUSIVE" : "BEGIN IMMEDIATE"));
         int previewPages = 0;
         b.report(heading, output, [&b, &previewPages](QDialog& d) {
             if (auto* preview = d.findChild<QPrintPreviewWidget*>()) {
@@ -187,13 +215,17 @@ private slots:
                                                                              : b.folder + "/out.pdf");
             return int(QDialog::Accepted);
         });
-        if (setup == "locked") QSqlQuery(lock).exec("ROLLBACK");
+        if (lock.isOpen()) QSqlQuery(lock).exec("ROLLBACK");
         lock.close();
         lock = QSqlDatabase();
         QSqlDatabase::removeDatabase("lock");
 
         QFETCH(QString, told);
-        QCOMPARE(b.told(), told.replace("%F", b.folder));
+        QCOMPARE(b.told(), told.replace("%F", b.folder).replace("%M", disk ? disk->path() : ""));
+        QCOMPARE(onDisk(), kept); // nothing half-written left behind
+        QFile mdb(b.folder + "/Report.mdb");
+        if (setup == "garbage")
+            QVERIFY(mdb.open(QIODevice::ReadOnly) && mdb.readAll() == QByteArray(4096, 'x'));
         QFETCH(QString, records);
         QCOMPARE(b.records().section('/', 0, 0), records);
         QFETCH(QString, pdf);

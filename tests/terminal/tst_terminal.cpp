@@ -1,6 +1,7 @@
 // The Terminal page on the simulated loop and clock: listening while shown, Send and Enter, time
 // stamps, "No response" rows, Clear, the transcript and its atomic replacement, port trouble.
 #include "../params/PageBench.h"
+#include "ScratchMount.h"
 #include "Terminal.h"
 #include "TerminalPage.h"
 
@@ -119,6 +120,49 @@ private slots:
         c.scripted->arrive(c.clock.now() + 2.0, "\r\n*0001 whole\r\n", 0.001);
         c.listenFor(3);
         QCOMPARE(c.rows(), ",No response|,No response|,*0001 whole");
+    }
+
+    // While the page listens, the folder of a saved transcript fills up, turns read-only or is
+    // removed, and Save is pressed again: told why, the old transcript and every row kept, no
+    // half-written file left, and the page goes on listening and sending.
+    void saveFaults_data() {
+        table({"why"}, {{"disk full", "No space left on device"},
+                        {"folder read-only", "Read-only file system"},
+                        {"folder removed", "No such file or directory"}});
+    }
+    void saveFaults() {
+        SCRATCH_MOUNT(disk, 64);
+        const QString fault = QTest::currentDataTag(), name = disk.filePath("saved/t.txt");
+        QVERIFY(QDir(disk.path()).mkdir("saved"));
+        TerminalBench b;
+        b.op.saveAnswer = name;
+        auto saved = [&name] {
+            QFile f(name);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        QByteArray first;
+        QString rows;
+        b.after(0.5, [&] { b.send("*0100VR"); });
+        b.after(1.0, [&] {
+            b.press("cmdSave");
+            first = saved();
+            if (fault == "disk full") QVERIFY(disk.fill());
+            if (fault == "folder read-only") QVERIFY(disk.readOnly());
+            if (fault == "folder removed") QVERIFY(QDir(disk.filePath("saved")).removeRecursively());
+            b.op.messages.clear();
+            rows = b.rows();
+            b.press("cmdSave");
+        });
+        b.after(1.5, [&] { b.send("*0200VR"); });
+        b.listenFor(2);
+        QVERIFY(first.endsWith("*0100VR,\r\n,*0001VR=5.10\r\n"));
+        QFETCH(QString, why);
+        QCOMPARE(b.told(), "Error: The data could not be saved in " + name + ": " + why);
+        QCOMPARE(saved(), fault == "folder removed" ? QByteArray() : first);
+        QCOMPARE(QDir(disk.filePath("saved")).entryList(QDir::Files | QDir::Hidden),
+                 fault == "folder removed" ? QStringList() : QStringList{"t.txt"});
+        QCOMPARE(rows, "*0100VR,|,*0001VR=5.10");
+        QCOMPARE(b.rows(), rows + "|*0200VR,|,*0002VR=M2.04");
     }
 
     // The device vanishes while listening: one message, the loop ends at once, Send says so once

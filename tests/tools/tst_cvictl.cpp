@@ -9,6 +9,7 @@
 #include "OptionTable.h"
 #include "PageReads.h"
 #include "RealSerialPort.h"
+#include "ScratchMount.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -77,6 +78,22 @@ const catalogue::Parameter& param(const char* m) {
 class TestCvictl : public QObject {
     Q_OBJECT
 private slots:
+    // detect --save in a read-only folder: the detection stands, but the run fails with one line
+    // naming the file and why, after its progress lines; the old cvi.ini is kept.
+    void saveReadOnly() {
+        SCRATCH_MOUNT(disk, 16);
+        Bench b;
+        const QString ini = disk.filePath("cvi.ini");
+        QVERIFY(b.run({"detect", "--slot", "2", "--save", "--folder", disk.path()}).status == 0 &&
+                disk.readOnly());
+        const Result r = b.run({"detect", "--slot", "3", "--save", "--folder", disk.path()});
+        QCOMPARE(r.status, int(ctl::Refused));
+        QCOMPARE(r.err.section('\n', -2),
+                 "cvictl: The settings file " + ini + " could not be written (Read-only file system).\n");
+        QFile f(ini);
+        QVERIFY(f.open(QIODevice::ReadOnly) && f.readAll() == "2\r\n");
+    }
+
     void sendsWhatTheWindowsSend();
     void applyCopiesOneInstrumentToAnother();
     void exitStatuses();
