@@ -30,7 +30,7 @@ if printf '%s\n' "$lintian_out" | grep -q '^E: '; then fail "lintian reports err
 # The files a bench PC needs.
 files=$(dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./|/|')
 for f in /usr/bin/cvi /usr/bin/cvictl /usr/bin/cvi-sim \
-  /usr/share/cvi/report.rpt /usr/share/cvi/help/index.html \
+  /usr/share/cvi/report.rpt /usr/share/cvi/help/index.html /usr/share/cvi/help/parameters.html \
   /usr/share/applications/cvi.desktop /usr/share/icons/hicolor/scalable/apps/cvi.svg \
   /usr/share/icons/hicolor/48x48/apps/cvi.png /usr/share/icons/hicolor/256x256/apps/cvi.png \
   /usr/share/man/man1/cvi.1.gz /usr/share/man/man1/cvictl.1.gz /usr/share/man/man1/cvi-sim.1.gz \

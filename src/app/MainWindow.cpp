@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "AboutDialog.h"
+#include "HelpWindow.h"
 #include "HintFilter.h"
 
 #include <QAction>
@@ -260,7 +261,7 @@ void MainWindow::showAbout() {
 
 void MainWindow::showHelp() {
     left_->clear();
-    const QString index = QStringLiteral("qrc:/help/index.html");
+    const QString index = helpIndexUrl(state_.ProgramFolder);
     if (!op_.openHelp(index))
         op_.message(QStringLiteral("The help pages could not be shown."), QStringLiteral("Error"),
                     Operator::Icon::Exclamation);
