@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "AboutDialog.h"
+#include "AccessibleNames.h"
 #include "HelpWindow.h"
 #include "HintFilter.h"
 
@@ -47,6 +48,8 @@ MainWindow::MainWindow(AppState& state, Runtime& runtime, WindowOperator& op, co
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Corvanel Interactive Ver " CVI_VERSION));
     host_ = new PageHost(*this);
+    // Every window of the program names its controls for screen readers as it is shown.
+    new AccessibleNames(this);
     link_ = makeLink();
     link_->setObjectName(QStringLiteral("MSComm1"));
 

@@ -55,6 +55,9 @@ frmModeWarning::frmModeWarning(AppState& state, Runtime& runtime, std::unique_pt
         }
     }
     layout->addWidget(options);
+    // Enter quietens the streaming instruments with the first of the two modes; Escape goes on
+    // without changing them.
+    buttons_[1]->setDefault(true);
 
     connect(buttons_[0], &QPushButton::clicked, this, [this] {
         endProgram();
