@@ -9,6 +9,7 @@ packages=(
   libqt6sql6-sqlite qt6-qpa-plugins
   clang libclang-rt-14-dev clang-format
   xvfb xauth xdotool imagemagick x11-apps sqlite3 poppler-utils
+  dpkg-dev fakeroot lintian desktop-file-utils librsvg2-bin file
 )
 
 missing=()

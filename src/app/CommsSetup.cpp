@@ -1,6 +1,7 @@
 #include "CommsSetup.h"
 
 #include "Centre.h"
+#include "DefaultButton.h"
 #include "Detection.h"
 #include "Frames.h"
 #include "Guard.h"
@@ -51,6 +52,8 @@ SpinButton::SpinButton(QWidget* parent) : QWidget(parent) {
     down_ = new QToolButton(this);
     down_->setObjectName(QStringLiteral("down"));
     down_->setArrowType(Qt::DownArrow);
+    up_->setAccessibleName(QStringLiteral("Increase"));
+    down_->setAccessibleName(QStringLiteral("Decrease"));
     for (QToolButton* b : {up_, down_}) {
         b->setFixedSize(22, 13);
         layout->addWidget(b);
@@ -83,6 +86,8 @@ CommsSetup::CommsSetup(AppState& state, Runtime& runtime, Operator& op, std::uni
     layout->addWidget(tabs_);
     buildSettingsTab(settingsTab);
     buildTimeoutTab(timeoutTab);
+    // Enter is the OK of the tab shown; Escape cancels (reject()).
+    new DefaultButton(*this, {cmdOK_, timeoutTab->findChild<QPushButton*>(QStringLiteral("cmdTimeoutOK"))});
 
     showChosen();
     showTimeouts();

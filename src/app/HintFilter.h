@@ -1,13 +1,15 @@
 #pragma once
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QObject>
 
 #include <functional>
 
 namespace cvi {
 
-// Calls `onHover` whenever the mouse enters or moves over the watched widget.
+// Calls `onHover` whenever the mouse enters or moves over the watched widget, and when the
+// keyboard (Tab, Shift+Tab) moves the focus to it.
 class HintFilter : public QObject {
     Q_OBJECT
 public:
@@ -19,6 +21,10 @@ protected:
         if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove ||
             event->type() == QEvent::HoverMove)
             onHover_();
+        else if (event->type() == QEvent::FocusIn) {
+            const Qt::FocusReason why = static_cast<QFocusEvent*>(event)->reason();
+            if (why == Qt::TabFocusReason || why == Qt::BacktabFocusReason) onHover_();
+        }
         return QObject::eventFilter(watched, event);
     }
 

@@ -1,6 +1,8 @@
 #include "MainWindow.h"
 
 #include "AboutDialog.h"
+#include "AccessibleNames.h"
+#include "HelpWindow.h"
 #include "HintFilter.h"
 
 #include <QAction>
@@ -46,6 +48,8 @@ MainWindow::MainWindow(AppState& state, Runtime& runtime, WindowOperator& op, co
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Corvanel Interactive Ver " CVI_VERSION));
     host_ = new PageHost(*this);
+    // Every window of the program names its controls for screen readers as it is shown.
+    new AccessibleNames(this);
     link_ = makeLink();
     link_->setObjectName(QStringLiteral("MSComm1"));
 
@@ -260,7 +264,7 @@ void MainWindow::showAbout() {
 
 void MainWindow::showHelp() {
     left_->clear();
-    const QString index = QStringLiteral("qrc:/help/index.html");
+    const QString index = helpIndexUrl(state_.ProgramFolder);
     if (!op_.openHelp(index))
         op_.message(QStringLiteral("The help pages could not be shown."), QStringLiteral("Error"),
                     Operator::Icon::Exclamation);

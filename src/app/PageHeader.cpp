@@ -50,6 +50,10 @@ PageHeader PageHeader::build(PageHost& main, QWidget* page, const Names& names, 
     h.log->setFixedHeight(80);
     h.layout->addWidget(h.log, 1, column);
     h.layout->setColumnStretch(column, 1);
+    // Tab follows the row: the list, Start, the page's own button, the response box.
+    QWidget::setTabOrder(h.ids, h.start);
+    if (extra) QWidget::setTabOrder(h.start, extra);
+    QWidget::setTabOrder(extra ? extra : h.start, h.log);
     return h;
 }
 

@@ -1,11 +1,17 @@
 #include "ValueBox.h"
 
+#include "Catalogue.h"
+#include "HelpWindow.h"
 #include "PageHeader.h"
 #include "PageHost.h"
 
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPointer>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 namespace cvi {
 
@@ -19,11 +25,61 @@ ValueBox::ValueBox(const QString& name, InstrumentRecord& record, QWidget* paren
     setMinimumWidth(90);
     setMargin(2);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setFocusPolicy(Qt::StrongFocus);
     QLabel::setText(record.box(name));
     const QPointer<ValueBox> self(this);
     record.watchBox(name, this, [self](const QString& text) {
         if (self) self->QLabel::setText(text);
     });
+}
+
+bool ValueBox::event(QEvent* event) {
+    // Named once it sits in its frame, beside its caption.
+    if (event->type() == QEvent::Polish) describe();
+    return QLabel::event(event);
+}
+
+void ValueBox::describe() {
+    if (!accessibleName().isEmpty()) return;
+    const catalogue::Parameter* p = catalogue::forBox(objectName());
+    const QString mnemonic = p ? p->mnemonic : objectName().mid(3);
+    QString caption;
+    QWidget* frame = parentWidget();
+    if (auto* grid = qobject_cast<QGridLayout*>(frame ? frame->layout() : nullptr)) {
+        int row = 0, column = 0, rows = 0, columns = 0;
+        const int at = grid->indexOf(this);
+        if (at >= 0) grid->getItemPosition(at, &row, &column, &rows, &columns);
+        QLayoutItem* left = at >= 0 && column > 0 ? grid->itemAtPosition(row, column - 1) : nullptr;
+        if (auto* label = qobject_cast<QLabel*>(left ? left->widget() : nullptr)) caption = label->text();
+    }
+    const auto* group = qobject_cast<QGroupBox*>(frame);
+    if (caption.isEmpty() || caption == mnemonic)
+        caption =
+            group && !group->title().isEmpty() ? group->title() + QLatin1Char(' ') + mnemonic : mnemonic;
+    setAccessibleName(caption);
+    if (p) setAccessibleDescription(parameterMeaning(p->mnemonic));
+}
+
+void ValueBox::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && !event->isAutoRepeat() &&
+        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        event->accept();
+        emit clicked();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void ValueBox::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (!hasFocus()) return;
+    QPainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = contentsRect();
+    option.backgroundColor = palette().color(QPalette::Base);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
 void ValueBox::show(const QString& text) {

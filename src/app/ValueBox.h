@@ -19,6 +19,9 @@ class PageHost;
 // What it shows lives in the instrument record: a box shows what the record holds under its
 // name, so a dialog or an exchange of any page that learns a value puts it in the record and
 // every box of that name follows, on a page in view or not.
+// It takes the keyboard focus like a button: Enter or Space is a click. Its accessible name is
+// the caption beside it (the frame's title and the mnemonic where the mnemonic is the caption),
+// its accessible description the parameter's meaning from the manual.
 class ValueBox : public QLabel {
     Q_OBJECT
 public:
@@ -34,10 +37,15 @@ signals:
     void clicked();
 
 protected:
+    bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    void describe();
+
     using QLabel::clear;
     using QLabel::setText;
     InstrumentRecord& record_;

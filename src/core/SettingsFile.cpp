@@ -56,4 +56,8 @@ QString chooseProgramFolder(const QString& executableFolder) {
     return folder;
 }
 
+QString installedDataFolder(const QString& executableFolder) {
+    return QDir::cleanPath(executableFolder + QStringLiteral("/../share/cvi"));
+}
+
 } // namespace cvi

@@ -23,4 +23,8 @@ bool storePort(const QString& programFolder, const QString& portName, QString* w
 // be written, else the user's application-data folder (created when needed).
 QString chooseProgramFolder(const QString& executableFolder);
 
+// The installed read-only data beside an executable in <prefix>/bin: <prefix>/share/cvi, where the
+// package puts the report template and the help. An unpacked package finds it from any folder.
+QString installedDataFolder(const QString& executableFolder);
+
 } // namespace cvi

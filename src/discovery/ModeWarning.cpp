@@ -5,6 +5,7 @@
 #include "Frames.h"
 #include "ReadOnlyText.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -55,6 +56,9 @@ frmModeWarning::frmModeWarning(AppState& state, Runtime& runtime, std::unique_pt
         }
     }
     layout->addWidget(options);
+    // Enter quietens the streaming instruments with the first of the two modes; Escape goes on
+    // without changing them.
+    buttons_[1]->setDefault(true);
 
     connect(buttons_[0], &QPushButton::clicked, this, [this] {
         endProgram();
@@ -98,13 +102,21 @@ bool frmModeWarning::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmModeWarning::highlight(int option) {
+    // The option under the pointer in red on white, whatever the desktop's colours; the others in
+    // the desktop's own.
+    const QColor red(255, 0, 0), white(255, 255, 255);
     for (int i = 0; i < 3; ++i) {
-        const QColor colour = i == option ? QColor(255, 0, 0) : QColor(0, 0, 0);
-        QPalette lp = labels_[i]->palette();
-        lp.setColor(QPalette::WindowText, colour);
+        const bool on = i == option;
+        QPalette lp = QApplication::palette(labels_[i]);
+        QPalette bp = QApplication::palette(buttons_[i]);
+        if (on) {
+            lp.setColor(QPalette::WindowText, red);
+            lp.setColor(QPalette::Window, white);
+            bp.setColor(QPalette::ButtonText, red);
+            bp.setColor(QPalette::Button, white);
+        }
+        labels_[i]->setAutoFillBackground(on);
         labels_[i]->setPalette(lp);
-        QPalette bp = buttons_[i]->palette();
-        bp.setColor(QPalette::ButtonText, colour);
         buttons_[i]->setPalette(bp);
     }
 }

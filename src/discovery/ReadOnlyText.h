@@ -7,7 +7,8 @@
 
 namespace cvi {
 
-// A report box the operator may copy from but not type into: every key but Ctrl+C is dropped.
+// A report box the operator may copy from but not type into: every key but Ctrl+C is dropped,
+// except those that move on from it (Tab, Shift+Tab) or go to its dialog (Enter, Escape).
 class CopyOnlyKeys : public QObject {
 public:
     using QObject::QObject;
@@ -17,6 +18,17 @@ protected:
         if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
             auto* key = static_cast<QKeyEvent*>(event);
             if (key->matches(QKeySequence::Copy)) return QObject::eventFilter(watched, event);
+            switch (key->key()) {
+            case Qt::Key_Tab:
+            case Qt::Key_Backtab:
+            case Qt::Key_Escape:
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                if (event->type() == QEvent::KeyPress) return QObject::eventFilter(watched, event);
+                break;
+            default:
+                break;
+            }
             return true;
         }
         return QObject::eventFilter(watched, event);

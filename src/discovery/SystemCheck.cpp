@@ -2,6 +2,7 @@
 
 #include "Centre.h"
 #include "CommsSetup.h"
+#include "DefaultButton.h"
 #include "Frames.h"
 #include "ModeWarning.h"
 #include "PageHost.h"
@@ -152,6 +153,8 @@ void frmSystemCheck::buildControls() {
     layout->addLayout(buttons);
     for (QPushButton* b : {cmdStart, CmdOK, cmdProblemOK, CmdCancel})
         b->setAutoDefault(false);
+    // Enter: Detect before a detection, OK after one (nothing while it runs); Escape is Cancel.
+    new DefaultButton(*this, {CmdOK, cmdProblemOK, cmdStart});
 
     setMouseTracking(true);
     connect(LstPortID, &QComboBox::currentIndexChanged, this, &frmSystemCheck::choosePort);

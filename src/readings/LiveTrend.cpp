@@ -39,6 +39,7 @@ LiveTrend::LiveTrend(QWidget* parent) : QWidget(parent) {
     series_->attachAxis(x_);
     series_->attachAxis(y_);
     x_->setRange(0, LeastShown);
+    followPalette();
     auto* view = new QChartView(chart_, this);
     view->setObjectName(QStringLiteral("chtTrend"));
     view->setMinimumSize(PlotWidth, PlotHeight);
@@ -61,6 +62,31 @@ LiveTrend::LiveTrend(QWidget* parent) : QWidget(parent) {
     timer_.setInterval(RedrawMs);
     connect(&timer_, &QTimer::timeout, this, &LiveTrend::redraw);
     timer_.start();
+}
+
+void LiveTrend::followPalette() {
+    const QPalette p = palette();
+    const QColor text = p.color(QPalette::Text);
+    chart_->setBackgroundBrush(p.color(QPalette::Base));
+    chart_->setBackgroundPen(QPen(p.color(QPalette::Mid)));
+    chart_->setPlotAreaBackgroundVisible(false);
+    chart_->setTitleBrush(text);
+    QColor grid = text;
+    grid.setAlpha(70); // a faint line of the text's own colour shows on light and dark alike
+    for (QValueAxis* axis : {x_, y_}) {
+        axis->setLabelsColor(text);
+        axis->setTitleBrush(text);
+        axis->setLinePenColor(text);
+        axis->setGridLineColor(grid);
+    }
+    QPen line(p.color(QPalette::Highlight));
+    line.setWidthF(1.5);
+    series_->setPen(line);
+}
+
+void LiveTrend::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) followPalette();
+    QWidget::changeEvent(event);
 }
 
 int LiveTrend::addQuantity(const QString& name) {

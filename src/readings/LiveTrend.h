@@ -51,7 +51,13 @@ public:
     // The vertical range drawn for values from `lo` to `hi`: at least the smallest span, centred.
     static QPair<double, double> verticalRange(double lo, double hi);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    // The chart in the desktop's colours (a dark theme too), not the chart's own light theme.
+    void followPalette();
+
     struct Quantity {
         QString name;
         QList<QPointF> points;

@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -88,6 +89,9 @@ LiveWindow::LiveWindow(PageHost& host, const QString& name, const QString& capti
     resolutionButton_->setObjectName(QStringLiteral("CmdPressureResolution"));
     auto* exit = new QPushButton(QStringLiteral("Exit"), this);
     exit->setObjectName(QStringLiteral("CmdExit"));
+    // Escape is Exit, as it cancels a dialog.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, exit,
+            &QPushButton::click);
     auto* reset = new QPushButton(QStringLiteral("Reset"), this);
     reset->setObjectName(QStringLiteral("cmdReset"));
     reset->setToolTip(QStringLiteral("Start the minimum, maximum, mean and count again"));

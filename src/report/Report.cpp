@@ -178,6 +178,8 @@ ReportOutputDialog::ReportOutputDialog(const AppState& state, QWidget* parent) :
                    {"Cancel", "CmdCancel", Choice::None}};
     for (const auto& c : choices) {
         QPushButton* b = button(*this, QString::fromUtf8(c.text), c.name);
+        // Enter prints (through the print dialog); Escape is Cancel.
+        if (c.choice == Choice::Print) b->setDefault(true);
         row->addWidget(b);
         connect(b, &QPushButton::clicked, this, [this, choice = c.choice] {
             choice_ = choice;

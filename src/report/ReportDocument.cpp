@@ -2,6 +2,7 @@
 
 #include "FileFault.h"
 #include "ReportFields.h"
+#include "SettingsFile.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -62,7 +63,9 @@ QString templatePath(const QString& programFolder) {
     initReportResources();
     QStringList folders = {programFolder};
     // Installed beside the executable in a folder the program may not write to.
-    if (QCoreApplication::instance()) folders << QCoreApplication::applicationDirPath();
+    if (QCoreApplication::instance())
+        folders << QCoreApplication::applicationDirPath()
+                << installedDataFolder(QCoreApplication::applicationDirPath());
     for (const QString& folder : folders) {
         const QString file = QDir(folder).filePath(TemplateName);
         if (QFileInfo::exists(file)) return file;

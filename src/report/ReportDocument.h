@@ -14,8 +14,8 @@ inline const QString TemplateName = QStringLiteral("report.rpt");
 
 // The report template: HTML in which {{Field}} stands for the value of a report field
 // ("{{Customer}}", "{{Pressure Range}}", "{{C1}}"). The file report.rpt in the program's folder is
-// used when it is there, else the one beside the executable, else the copy built into the
-// program (a resource path).
+// used when it is there, else the one beside the executable, else the installed one in
+// <bin>/../share/cvi, else the copy built into the program (a resource path).
 QString templatePath(const QString& programFolder);
 
 // The template's text, or nothing with `why` when the file cannot be read, holds no text or is

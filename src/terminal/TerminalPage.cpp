@@ -71,6 +71,7 @@ TerminalPage::TerminalPage(PageHost& host) : main_(host) {
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setShowGrid(false);
+    list_->setTabKeyNavigation(false); // Tab moves on to Clear, not from cell to cell
     list_->setWordWrap(false);
     list_->verticalHeader()->hide();
     // Fixed row heights: the view never measures its hundreds of thousands of rows.
