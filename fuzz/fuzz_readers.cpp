@@ -61,6 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     b.port->script(bytes, start + 0.001, spacing,
                    lose ? start + 0.3 : std::numeric_limits<double>::infinity());
     Link& link = *b.link;
+    // Nothing owed from the last input: each input is a line of its own.
+    b.runtime.line(link.portSettings(b.settings).device) = LineState{};
     link.OpenPort(b.settings);
 
     constexpr double timeout = 0.5;

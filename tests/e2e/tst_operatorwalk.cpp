@@ -25,20 +25,9 @@ using namespace cvi::test;
 
 namespace {
 
-enum class Act {
-    Choose,
-    Start,
-    Edit,
-    Dialog,
-    Sample,
-    Live,
-    Terminal,
-    Timeouts,
-    Renumber,
-    Fault,
-    Idle,
-    Count
-};
+// clang-format off
+enum class Act { Choose, Start, Edit, Dialog, Sample, Live, Terminal, Timeouts, Renumber, Fault, Idle, Count };
+// clang-format on
 const char* const ActNames[] = {"choose",   "start",    "edit",     "dialog", "sample", "live",
                                 "terminal", "timeouts", "renumber", "fault",  "idle"};
 
@@ -92,7 +81,6 @@ struct Walk : PageBench {
              {"mnuMeasure", "mnuSettings", "mnuTimeout", "mnuPressure", "mnuSensor", "mnuAtmo3"})
             host().setActionEnabled(m, true);
         main->RefreshIdLists();
-        op.saveAnswer.clear();
     }
 
     // A click of the operator at simulated time now + dt: it reaches the program at its next
@@ -117,14 +105,13 @@ struct Walk : PageBench {
         before.clear();
         for (ValueBox* box : main->findChildren<ValueBox*>())
             before.insert(box, box->text());
-        QRandomGenerator pick(quint32(x.a * 7919 + x.b));
         switch (x.act) {
         case Act::Choose:
             if (state.idCount() > 0) choose(Lists[x.a % 5], x.b % state.idCount());
             break;
         case Act::Start:
             if (x.a % 5 >= 3)
-                w<QTabWidget>("Panel")->setCurrentIndex(x.a % 5 == 3 ? PageHost::System : PageHost::Atmo3);
+                w<QTabWidget>("Panel")->setCurrentIndex(x.a % 5 == 3 ? PageHost::Atmo3 : PageHost::System);
             if (x.a % 5 == 4 && !w<QAbstractButton>("OptMC")->isChecked())
                 w<QAbstractButton>("OptMC")->click();
             press(StartButtons[x.a % 5]);
@@ -211,22 +198,12 @@ struct Walk : PageBench {
             press("cmdAutoNumber");
             op.answers.clear();
             break;
-        case Act::Fault: {
+        case Act::Fault: { // silent, slow (0.6 s), "?" in data, or all clear, in turn on one instrument
             sim::Faults& f = loop->at(x.a % loop->size()).faults();
-            switch (x.b % 4) {
-            case 0:
-                f.silent = !f.silent;
-                break;
-            case 1:
-                f.slowSeconds = f.slowSeconds > 0 ? 0.0 : 0.6;
-                break;
-            case 2:
-                f.questionMark = !f.questionMark;
-                break;
-            default:
-                f = sim::Faults{};
-                break;
-            }
+            const int which = x.b % 4;
+            f.silent = which == 0 ? !f.silent : which < 3 && f.silent;
+            f.slowSeconds = which == 1 ? 0.6 - f.slowSeconds : which < 3 ? f.slowSeconds : 0.0;
+            f.questionMark = which == 2 ? !f.questionMark : which < 3 && f.questionMark;
             break;
         }
         case Act::Idle:
@@ -329,11 +306,10 @@ struct Walk : PageBench {
                 problems << QStringLiteral("%1 shows \"%2\", instrument %3 holds \"%4\"")
                                 .arg(box->objectName(), shown, inst->id(), inst->param(p->mnemonic));
         }
-        for (const auto& m : op.messages)
+        for (const auto& m : op.messages) {
             seen << m.title + ": " + m.text;
-        for (const auto& m : op.messages)
-            if (!faulty && !explainedWithoutFaults(m))
-                problems << QStringLiteral("message \"%1: %2\" without a fault").arg(m.title, m.text);
+            if (!faulty && !explainedWithoutFaults(m)) problems << "message without a fault: " + seen.last();
+        }
         op.messages.clear();
         const bool terminal = w<QTabWidget>("Panel")->currentIndex() == PageHost::Terminal;
         if (!terminal && (loop->attached() || runtime.line(PortMap::Simulated).holder))
@@ -354,13 +330,6 @@ int replay(const QList<Action>& actions, QStringList* why = nullptr, int* liveCh
         if (liveChecks && walk.liveChecked) ++*liveChecks, walk.liveChecked = false;
         if (!walk.problems.isEmpty()) {
             if (why) *why = walk.problems;
-            // CVI_WALK_WIRE=N prints the last N exchanges on the wire of a failing run.
-            if (const int n = qEnvironmentVariableIntValue("CVI_WALK_WIRE"); n > 0 && why)
-                for (const auto& e :
-                     walk.wire().events().mid(std::max(0, int(walk.wire().events().size()) - n)))
-                    qInfo("%.3f %s %s", e.time, e.dir == sim::WireEvent::Dir::FromHost ? ">" : "<",
-                          qPrintable(QString::fromLatin1(e.bytes).toHtmlEscaped().replace("\r\n", "\\r\\n")));
-            return i;
         }
     }
     if (const QString wrong = after ? after(walk) : QString(); !wrong.isEmpty()) {
