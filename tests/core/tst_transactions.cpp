@@ -4,6 +4,7 @@
 #include "Catalogue.h"
 #include "CoreBench.h"
 #include "Detection.h"
+#include "Frames.h"
 #include "ScriptedPort.h"
 #include "Transactions.h"
 
@@ -183,6 +184,7 @@ private slots:
     void continuousEnds_data();
     void continuousEnds();
     void probeOnASilentLine();
+    void owedAnswer();
 };
 
 void TestTransactions::exchanges_data() {
@@ -371,6 +373,25 @@ void TestTransactions::probeOnASilentLine() {
     // 0.3 s after each unfinished broadcast, then the waits: 2.5 s three times, 3.5, 4, 5.5, 10.5.
     QVERIFY2(qAbs(s.clock.now() - 33.1) < 0.01, qPrintable(QString::number(s.clock.now())));
     QVERIFY(!s.port->isOpen());
+}
+
+void TestTransactions::owedAnswer() {
+    // A pressure abandoned mid-measurement, then a temperature read through another window: owed,
+    // the pressure is let pass and the read gets the temperature; not owed, it gets the pressure.
+    for (const bool owed : {true, false}) {
+        Bench b;
+        b.inst("01").config().measurementSeconds = 0.4;
+        b.link->OpenPort(b.state.Link);
+        b.link->Output("*0100P3\r\n");
+        if (owed) b.link->awaitAnswer(b.clock.now() + 2.0);
+        b.link->ClosePort();
+        const auto other = b.makeLink();
+        const Reply q3 = sampleOnce(Channel{*other, b.state.Link, "*0100"}, "*0100Q3", 2.0);
+        QString line = q3.line;
+        QCOMPARE(qAbs(ReplyNumber(line).toDouble() - b.inst("01").temperatureReading(b.clock.now())) < 1.0,
+                 owed);
+        QVERIFY(!other->PortOpen() && !b.loop->attached());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTransactions)
