@@ -2,6 +2,7 @@
 //  1. The page listens to a loop of 20 streaming instruments at 19200 baud (the line into the
 //     computer is full, about 128 readings a second) for a given time, time stamps on: the rows
 //     listed against the lines that crossed the port (none lost), the process's processor share,
+//     resident memory after the first minute against at the end (the rows are all kept, packed),
 //     and how long the loop took to end after the page was left.
 //  2. The list holding a few hundred thousand rows: the time to add one batch of rows and repaint,
 //     and the time to save 100,000 rows to a transcript file.
@@ -20,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -46,11 +48,8 @@ public:
     QString saveFileName(const QString&, const QString&, const QString&) override { return file; }
 };
 
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
+using bench::cpuSeconds;
+using bench::residentKiB;
 
 QByteArray loopJson(int instruments, int baud) {
     QByteArray json = QStringLiteral("{\"baud\":%1,\"parity\":\"N\",\"answerDelay\":0,\"hopDelay\":0,"
@@ -112,7 +111,20 @@ int main(int argc, char* argv[]) {
         ended.stop();
         app.quit();
     });
+    // Resident memory once a minute: after the first minute, the highest and the last.
+    long rssMinute = 0, rssPeak = 0, rssEnd = 0;
+    QTimer sampler;
+    sampler.setInterval(60000);
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        rssEnd = residentKiB();
+        if (rssMinute == 0) rssMinute = rssEnd;
+        rssPeak = std::max(rssPeak, rssEnd);
+    });
+    sampler.start();
     QTimer::singleShot(static_cast<int>(seconds * 1000), [&] {
+        sampler.stop();
+        rssEnd = residentKiB();
+        rssPeak = std::max(rssPeak, rssEnd);
         leftAt = since(clock);
         main.panel()->setCurrentIndex(PageHost::Sampling);
         cpu = cpuSeconds() - cpu0;
@@ -129,6 +141,13 @@ int main(int argc, char* argv[]) {
     std::printf("  processor: %.2f s over %.0f s, %.1f %% of one core; the loop ended %.1f ms after the page "
                 "was left\n",
                 cpu, wall, 100.0 * cpu / wall, 1000.0 * (endedAt - leftAt));
+    if (rssMinute > 0)
+        std::printf("  resident memory: %ld KiB after 1 min, %ld KiB at the end (%+ld KiB), peak %ld KiB\n",
+                    rssMinute, rssEnd, rssEnd - rssMinute, rssPeak);
+    cviSim.process.terminate();
+    cviSim.process.waitForFinished(5000);
+    for (const QByteArray& line : cviSim.process.readAllStandardOutput().trimmed().split('\n'))
+        std::printf("  %s\n", line.constData());
 
     // 2. A long list: one batch added and shown, then 100,000 rows saved.
     QList<TerminalRow> batch;

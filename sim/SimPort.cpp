@@ -61,6 +61,11 @@ void SimPort::write(const QByteArray& bytes) {
     loop_.hostWrite(bytes);
 }
 
+bool SimPort::lineWaiting() {
+    loop_.scheduler().runDue();
+    return buffer_.contains('\n');
+}
+
 int SimPort::bytesWaiting() {
     loop_.scheduler().runDue();
     return static_cast<int>(buffer_.size());

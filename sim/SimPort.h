@@ -20,6 +20,7 @@ public:
     bool isLost() const override { return lost_; }
     void write(const QByteArray& bytes) override;
     int bytesWaiting() override;
+    bool lineWaiting() override;
     QByteArray read(int maxBytes) override;
     void discardInput() override;
     void setInputBufferSize(int bytes) override { inputBufferSize_ = std::max(bytes, 1); }

@@ -10,6 +10,9 @@ namespace {
 // A wait always reaches just past its deadline, so "more than the time-out has elapsed" holds
 // when it returns empty-handed, even for a time-out of zero.
 constexpr double PastDeadline = 0.001;
+// How long the terminal's reader lets the rest of a line under way gather (about four characters
+// at 19200 baud); too short for the interface to feel.
+constexpr double TerminalGather = 0.002;
 } // namespace
 
 Link::Link(Runtime& runtime, const PortMap& ports, std::unique_ptr<SerialPort> port, QObject* parent)
@@ -275,16 +278,21 @@ std::optional<QString> Link::ReadTerminalInput(double timeout) {
     const double start = runtime_.now();
     QString line;
     for (;;) {
-        if (port_->bytesWaiting() > 0) {
+        // One polling pass: what is waiting is taken up to the line's end, then the interface runs.
+        for (int n = port_->bytesWaiting(); n > 0; --n) {
             const QChar c = takeChar();
             if (c == '\n') return line;
             if (c != '\r') line += c;
             if (line.size() >= MaxLine) return line; // cut a line that never ends
-            runtime_.pump();
-        } else {
-            if (gone()) lost();
-            waitForMore(start + timeout, true);
         }
+        if (gone()) lost();
+        // A line under way lets a few more characters gather before the next pass: on a busy line
+        // every character would otherwise wake the program on its own.
+        if (!line.isEmpty()) runtime_.sleep(TerminalGather);
+        if (port_->bytesWaiting() > 0)
+            runtime_.pump();
+        else
+            waitForMore(start + timeout, true);
         if (runtime_.now() - start > timeout) return std::nullopt;
     }
 }

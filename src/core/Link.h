@@ -71,6 +71,8 @@ public:
     // The lone wake-up "*" and its 10 ms pause.
     void WakeUp();
     int InBufferCount() { return port_->bytesWaiting(); }
+    // A whole line waits to be read (false when the port cannot tell).
+    bool LineWaiting() { return port_->lineWaiting(); }
     void ClearInBuffer() { port_->discardInput(); }
     // Everything waiting, in one read.
     QString InputAll();

@@ -151,6 +151,11 @@ int RealSerialPort::bytesWaiting() {
     return static_cast<int>(std::min<qint64>(port_.bytesAvailable(), INT32_MAX));
 }
 
+bool RealSerialPort::lineWaiting() {
+    pullPending();
+    return port_.canReadLine();
+}
+
 QByteArray RealSerialPort::read(int maxBytes) {
     if (maxBytes <= 0) return {};
     if (port_.bytesAvailable() < maxBytes) pullPending();
@@ -224,6 +229,9 @@ void RoutedPort::write(const QByteArray& bytes) {
 }
 int RoutedPort::bytesWaiting() {
     return backend_ ? backend_->bytesWaiting() : 0;
+}
+bool RoutedPort::lineWaiting() {
+    return backend_ && backend_->lineWaiting();
 }
 QByteArray RoutedPort::read(int maxBytes) {
     return backend_ ? backend_->read(maxBytes) : QByteArray();

@@ -24,6 +24,7 @@ public:
     bool isLost() const override { return lost_; }
     void write(const QByteArray& bytes) override;
     int bytesWaiting() override;
+    bool lineWaiting() override;
     QByteArray read(int maxBytes) override;
     void discardInput() override;
     void setInputBufferSize(int bytes) override;
@@ -65,6 +66,7 @@ public:
     bool isLost() const override;
     void write(const QByteArray& bytes) override;
     int bytesWaiting() override;
+    bool lineWaiting() override;
     QByteArray read(int maxBytes) override;
     void discardInput() override;
     void setInputBufferSize(int bytes) override;

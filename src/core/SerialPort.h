@@ -59,6 +59,9 @@ public:
     virtual void write(const QByteArray& bytes) = 0; // throws PortError(NotOpen) when closed
     // Characters received and not yet read.
     virtual int bytesWaiting() = 0;
+    // True when a whole line, up to its LF, waits to be read; false when not or when the port
+    // cannot tell.
+    virtual bool lineWaiting() { return false; }
     virtual QByteArray read(int maxBytes) = 0;
     virtual void discardInput() = 0;
     virtual void setInputBufferSize(int bytes) = 0;

@@ -2,10 +2,12 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+
 namespace cvi {
 
 int TerminalModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : static_cast<int>(packed_.size() * BlockRows + open_.size());
 }
 
 int TerminalModel::columnCount(const QModelIndex& parent) const {
@@ -13,10 +15,10 @@ int TerminalModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant TerminalModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rows_.size()) return {};
+    if (!index.isValid() || index.row() >= rowCount()) return {};
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
-    const TerminalRow& row = rows_[index.row()];
-    return index.column() == 0 ? row.first : row.second;
+    const TerminalRow r = row(index.row());
+    return index.column() == 0 ? r.first : r.second;
 }
 
 QVariant TerminalModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -24,40 +26,104 @@ QVariant TerminalModel::headerData(int section, Qt::Orientation orientation, int
     return section == 0 ? QStringLiteral("Command") : QStringLiteral("Response");
 }
 
+TerminalRow TerminalModel::row(int index) const {
+    if (index < 0 || index >= rowCount()) return {};
+    const qsizetype block = index / BlockRows;
+    if (block == packed_.size()) return open_[index % BlockRows];
+    if (block != cachedBlock_) {
+        cached_ = unpack(packed_[block]);
+        cachedBlock_ = block;
+    }
+    return cached_.value(index % BlockRows);
+}
+
 void TerminalModel::append(const QList<TerminalRow>& rows) {
     if (rows.isEmpty()) return;
-    const int first = static_cast<int>(rows_.size());
+    const int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-    rows_ += rows;
+    for (const TerminalRow& r : rows) {
+        open_.append(r);
+        if (open_.size() < BlockRows) continue;
+        packed_.append(pack(open_));
+        open_.clear();
+    }
     endInsertRows();
 }
 
 void TerminalModel::clear() {
     beginResetModel();
-    rows_.clear();
-    rows_.squeeze();
+    packed_.clear();
+    packed_.squeeze();
+    open_.clear();
+    open_.squeeze();
+    cachedBlock_ = -1;
+    cached_.clear();
     endResetModel();
+}
+
+namespace {
+void putCell(QByteArray& out, const QString& cell) {
+    const QByteArray utf8 = cell.toUtf8();
+    // The length as 7-bit groups, lowest first, the top bit telling that more follow.
+    for (auto n = static_cast<quint32>(utf8.size());; n >>= 7) {
+        out += static_cast<char>((n & 0x7F) | (n > 0x7F ? 0x80 : 0));
+        if (n <= 0x7F) break;
+    }
+    out += utf8;
+}
+
+QString takeCell(const QByteArray& in, qsizetype& at) {
+    quint32 n = 0;
+    for (int shift = 0; at < in.size() && shift < 32; shift += 7) {
+        const auto byte = static_cast<unsigned char>(in[at++]);
+        n |= static_cast<quint32>(byte & 0x7F) << shift;
+        if (!(byte & 0x80)) break;
+    }
+    const qsizetype size = std::min<qsizetype>(n, in.size() - at);
+    const QString cell = QString::fromUtf8(in.constData() + at, size);
+    at += size;
+    return cell;
+}
+} // namespace
+
+QByteArray TerminalModel::pack(const QList<TerminalRow>& rows) {
+    QByteArray raw;
+    for (const TerminalRow& r : rows) {
+        putCell(raw, r.first);
+        putCell(raw, r.second);
+    }
+    return qCompress(raw, 6);
+}
+
+QList<TerminalRow> TerminalModel::unpack(const QByteArray& block) {
+    const QByteArray raw = qUncompress(block);
+    QList<TerminalRow> rows;
+    rows.reserve(BlockRows);
+    for (qsizetype at = 0; at < raw.size();) {
+        TerminalRow r;
+        r.first = takeCell(raw, at);
+        r.second = takeCell(raw, at);
+        rows.append(r);
+    }
+    return rows;
 }
 
 QString terminalStamp(const QDateTime& when) {
     return when.toString(QStringLiteral("MM/dd/yyyy hh:mm:ss.zzz"));
 }
 
-QByteArray terminalTranscript(const QList<TerminalRow>& rows, const QString& date) {
+QByteArray terminalTranscript(const TerminalModel& rows, const QString& date) {
     QByteArray out;
-    qsizetype size = 64;
-    for (const TerminalRow& r : rows)
-        size += r.first.size() + r.second.size() + 3;
-    out.reserve(size);
+    out.reserve(64 + rows.rowCount() * qsizetype(40));
     out += QStringLiteral("Corvanel\u00AE Terminal Data Output\r\n\r\nDate:").toLatin1();
     out += date.toLatin1();
     out += "\r\n\r\n";
-    for (const TerminalRow& r : rows) {
+    rows.forEach([&](const TerminalRow& r) {
         out += r.first.toLatin1();
         out += ',';
         out += r.second.toLatin1();
         out += "\r\n";
-    }
+    });
     return out;
 }
 

@@ -32,6 +32,9 @@ constexpr int FlushRows = 500;
 // The longest the idle loop sleeps in the event loop before it looks at its conditions again;
 // characters, clicks and page changes wake it earlier.
 constexpr double IdleWait = 0.25;
+// A line of a reading takes some 8 ms at 19200 baud.
+constexpr double GatherWait = 0.002;
+constexpr int GatherPasses = 4;
 
 // The system's general date: its short date and its time with seconds.
 QString generalDate(const QDateTime& when) {
@@ -153,7 +156,13 @@ void TerminalPage::listen() {
         try {
             link.checkNotLost();
             if (link.InBufferCount() > 0) {
-                save_->setEnabled(false);
+                // A line still arriving gathers for a moment first, without running the
+                // interface. A line read whole from what waits cannot be interrupted by a click,
+                // so Save is switched off (and repainted twice) only around a read that has to
+                // wait for the rest of its line.
+                for (int i = 0; i < GatherPasses && !link.LineWaiting(); ++i)
+                    runtime.sleep(GatherWait);
+                if (!link.LineWaiting()) save_->setEnabled(false);
                 const std::optional<QString> line = link.ReadTerminalInput(main_.state().ReadTimeout);
                 addReply(line && !line->isEmpty() ? *line : NoResponse);
                 save_->setEnabled(true);
@@ -230,7 +239,7 @@ void TerminalPage::save() {
     if (name.isEmpty()) return;
     flush();
     // The old file is replaced only once every row is written; a failure leaves it as it was.
-    const QByteArray text = terminalTranscript(model_.rows(), generalDate(QDateTime::currentDateTime()));
+    const QByteArray text = terminalTranscript(model_, generalDate(QDateTime::currentDateTime()));
     QString why;
     if (!replaceFile(name, text, &why)) {
         main_.op().message(QStringLiteral("The data could not be saved in %1: %2").arg(name, why), Error,

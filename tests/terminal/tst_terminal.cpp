@@ -39,8 +39,7 @@ struct TerminalBench : PageBench {
     }
     QString rows() const {
         QStringList out;
-        for (const TerminalRow& r : page->model().rows())
-            out << r.first + "," + r.second;
+        page->model().forEach([&](const TerminalRow& r) { out << r.first + "," + r.second; });
         return out.join('|');
     }
     QByteArray saveAs(const QString& name) {
@@ -120,6 +119,30 @@ private slots:
         c.scripted->arrive(c.clock.now() + 2.0, "\r\n*0001 whole\r\n", 0.001);
         c.listenFor(3);
         QCOMPARE(c.rows(), ",No response|,No response|,*0001 whole");
+    }
+
+    // Hours of listening: rows across many packed blocks read back whole, in any order and after
+    // more arrive, and the transcript holds them all; empty, long, NUL and non-Latin cells too.
+    void manyRows() {
+        TerminalModel m;
+        QList<TerminalRow> all;
+        const QString odd[] = {QString(), QString(300, 'x'), QString::fromLatin1("a\0b\xB0", 4),
+                               QStringLiteral("\u20AC*0001")};
+        for (int i = 0; i < 3 * TerminalModel::BlockRows + 7; ++i)
+            all.append({i % 5 ? QString() : QString::number(i), odd[i % 4] + QString::number(i)});
+        for (qsizetype at = 0; at < all.size(); at += 333)
+            m.append(all.mid(at, 333));
+        QCOMPARE(m.rowCount(), all.size());
+        for (int i : {5, 3 * TerminalModel::BlockRows + 6, 0, 1500, TerminalModel::BlockRows - 1, 2049, 1}) {
+            QCOMPARE(m.row(i).first, all[i].first);
+            QCOMPARE(m.data(m.index(i, 1), Qt::DisplayRole).toString(), all[i].second);
+        }
+        QByteArray expected = Header + "d\r\n\r\n";
+        for (const TerminalRow& r : all)
+            expected += r.first.toLatin1() + ',' + r.second.toLatin1() + "\r\n";
+        QCOMPARE(terminalTranscript(m, "d"), expected);
+        m.clear();
+        QVERIFY(m.rowCount() == 0 && m.row(0).second.isEmpty());
     }
 
     // While the page listens, the folder of a saved transcript fills up, turns read-only or is
