@@ -50,6 +50,13 @@ void TerminalModel::append(const QList<TerminalRow>& rows) {
     endInsertRows();
 }
 
+qsizetype TerminalModel::packedBytes() const {
+    qsizetype bytes = 0;
+    for (const QByteArray& block : packed_)
+        bytes += block.capacity();
+    return bytes;
+}
+
 void TerminalModel::clear() {
     beginResetModel();
     packed_.clear();
@@ -92,7 +99,11 @@ QByteArray TerminalModel::pack(const QList<TerminalRow>& rows) {
         putCell(raw, r.first);
         putCell(raw, r.second);
     }
-    return qCompress(raw, 6);
+    // qCompress sizes its buffer for the worst case and keeps that capacity: give it back, or
+    // a packed block costs as much as the rows did.
+    QByteArray packed = qCompress(raw, 6);
+    packed.squeeze();
+    return packed;
 }
 
 QList<TerminalRow> TerminalModel::unpack(const QByteArray& block) {

@@ -44,6 +44,9 @@ public:
             visit(r);
     }
 
+    // What the packed blocks hold in memory, capacity included.
+    qsizetype packedBytes() const;
+
     static constexpr int BlockRows = 1024;
 
 private:
