@@ -12,7 +12,8 @@ constexpr double PastDeadline = 0.001; // a wait ends just after its deadline, n
 constexpr double MoreComing = 1.0;     // the recovery's wait when characters came
 } // namespace
 
-LiveReader::LiveReader(Link& link, std::function<bool()> exiting) : link_(link), exiting_(std::move(exiting)) {}
+LiveReader::LiveReader(Link& link, std::function<bool()> exiting)
+    : link_(link), exiting_(std::move(exiting)) {}
 
 QString LiveReader::ask(const QString& id, const QString& mnemonic, double timeout, bool parameter) {
     link_.Output(QLatin1Char('*') + id + QStringLiteral("00") + mnemonic + CRLF);
