@@ -122,6 +122,7 @@ void MainWindow::buildMenus() {
     addItem(measure, "&Atmo 3", "mnuAtmo3", true);
     addItem(measure, "&Pressure", "mnuPressure", true);
     addItem(measure, "&Sensor", "mnuSensor", true);
+    addItem(measure, "&Loop Overview", "mnuLoopOverview", true);
 
     QMenu* help = addMenu("&Help", "mnuHelp");
     QAction* online = addItem(help, "&On-Line", "mnuOnLine", true);

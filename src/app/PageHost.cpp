@@ -77,6 +77,20 @@ void PageHost::RefreshIdLists() {
     frame_.RefreshIdLists();
 }
 
+bool PageHost::chooseInstrument(const QString& id) {
+    const auto& lists = frame_.idLists();
+    const int shown = frame_.panel()->currentIndex();
+    QComboBox* list = shown >= 0 && shown < lists.size() ? lists[shown].data() : nullptr;
+    if (!list) list = lists[Configuration].data();
+    const int index = list ? list->findText(id) : -1;
+    if (index < 0) return false;
+    if (list->currentIndex() != index)
+        list->setCurrentIndex(index);
+    else
+        emit list->activated(index); // picked again: the pages start afresh
+    return true;
+}
+
 void PageHost::clearIdLists() {
     for (const auto& list : frame_.idLists()) {
         if (!list) continue;

@@ -73,6 +73,11 @@ public:
     void onIdChosen(QComboBox* list, std::function<void()> handler);
     // Refills the five lists from IDList and selects the first entry of each.
     void RefreshIdLists();
+    // Chooses instrument `id` as the operator does in the instrument list of the page shown (the
+    // Configuration page's when the Terminal is shown): every list takes its position and each
+    // page starts afresh, also when it was the instrument chosen already. False when no list
+    // holds it.
+    bool chooseInstrument(const QString& id);
     // Empties the five lists without running their handlers.
     void clearIdLists();
     void focusIdList(int place);

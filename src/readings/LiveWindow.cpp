@@ -33,7 +33,6 @@ const QString Warning = QStringLiteral("Warning");
 constexpr double SpinStep = 0.1;
 constexpr int LowestId = 1;
 constexpr int HighestId = 98;
-constexpr double PastDeadline = 0.001; // a wait ends just after its deadline, never just before
 const QString RecordCaption = QStringLiteral("Record…");
 const QString StopCaption = QStringLiteral("Stop recording");
 const QString RecordTitle = QStringLiteral("Record");
@@ -70,7 +69,7 @@ QString unitText(const QString& code) {
 LiveWindow::LiveWindow(PageHost& host, const QString& name, const QString& caption,
                        const QString& promptTitle)
     : QWidget(host.window(), Qt::Window | Qt::WindowStaysOnTopHint), main_(host), comm_(host.makeLink()),
-      promptTitle_(promptTitle) {
+      reader_(*comm_, [this] { return exiting(); }), promptTitle_(promptTitle) {
     setObjectName(name);
     setWindowTitle(caption);
     auto panel = [this](const char* objectName, const QString& text) {
@@ -297,11 +296,7 @@ void LiveWindow::toggleResolution() {
 }
 
 QString LiveWindow::ask(const QString& mnemonic, bool parameter) {
-    comm_->Output(QLatin1Char('*') + id_ + QStringLiteral("00") + mnemonic + CRLF);
-    // Its answer is on its way whether or not it is read: an Exit now leaves the line owed it.
-    comm_->awaitAnswer(comm_->SecondsNow() + main_.state().ReadTimeout);
-    if (exiting()) return {};
-    return readReply(parameter ? mnemonic : QString());
+    return reader_.ask(id_, mnemonic, main_.state().ReadTimeout, parameter);
 }
 
 QString LiveWindow::askAlone(const QString& mnemonic, bool wakeUp) {
@@ -310,68 +305,12 @@ QString LiveWindow::askAlone(const QString& mnemonic, bool wakeUp) {
 }
 
 QString LiveWindow::readReply(const QString& mnemonic) {
-    Link& link = *comm_;
-    Runtime& runtime = main_.runtime();
-    const double timeout = main_.state().ReadTimeout;
-    const double start = link.SecondsNow();
-    link.awaitAnswer(start + timeout);
-    QString line;
-    for (;;) {
-        if (exiting()) return {};
-        if (link.InBufferCount() > 0) {
-            const QString c = link.InputChar();
-            if (c == QStringLiteral("*") && !line.isEmpty())
-                line = c;
-            else
-                line += c;
-            if (c == QStringLiteral("\n")) {
-                // The tail of a line, a parameter's reply (the late answer to the recovery's
-                // version request) or another instrument's line (a late answer of another window,
-                // an instrument streaming unasked) is no reading of this one: passed over, the
-                // wait goes on, and the answer still on its way is the one shown.
-                if (!answers(line, QLatin1Char('*') + id_ + QStringLiteral("00"), mnemonic)) {
-                    line.clear();
-                    continue;
-                }
-                link.answerCame();
-                return line.endsWith(CRLF) ? line : QString();
-            }
-            if (line.size() > Link::MaxLine) {
-                link.answerCame();
-                return {};
-            }
-            runtime.pump();
-        } else {
-            link.checkNotLost();
-            if (!link.PortOpen())
-                throw PortError(PortError::Kind::NotOpen, QStringLiteral("The port is not open."));
-            // Waits in the event loop: an Exit click or arriving characters end the wait at once.
-            runtime.pump(std::max(start + timeout - link.SecondsNow(), 0.0) + PastDeadline);
-        }
-        if (link.SecondsNow() - start > timeout) {
-            link.answerCame();
-            return {};
-        }
-    }
+    return reader_.readReply(id_, mnemonic, main_.state().ReadTimeout);
 }
 
 void LiveWindow::recover(QLabel* panel) {
-    Link& link = *comm_;
-    Runtime& runtime = main_.runtime();
     panel->setText(live::NoReading);
-    // Any command ends a continuous output that may be keeping the instrument busy.
-    link.Output(QLatin1Char('*') + main_.state().AddressPrefix + QStringLiteral("VR") + CRLF);
-    const double start = link.SecondsNow();
-    const double pause = main_.state().CommTimeout;
-    while (link.SecondsNow() - start <= pause && !exiting()) {
-        link.checkNotLost();
-        runtime.pump(start + pause - link.SecondsNow() + PastDeadline);
-    }
-    if (link.InBufferCount() > 0 && !exiting()) {
-        link.Delay(1.0);
-        panel->clear();
-    }
-    link.ClearInBuffer();
+    if (reader_.recover(main_.state().AddressPrefix, main_.state().CommTimeout)) panel->clear();
 }
 
 bool LiveWindow::readInto(const QString& mnemonic, QLabel* panel, bool pressure, bool clearsMessage) {
@@ -409,7 +348,11 @@ void LiveWindow::closeEvent(QCloseEvent* event) {
 // ---- the menu item ---------------------------------------------------------------------------------
 
 void runLiveWindow(PageHost& host, const std::function<std::unique_ptr<LiveWindow>()>& make) {
-    if (host.portBusy()) return;
+    runLiveMenuItem(host, [&make] { make()->run(); });
+}
+
+bool runLiveMenuItem(PageHost& host, const std::function<void()>& run) {
+    if (host.portBusy()) return false;
     AppState& state = host.state();
     host.setMenusEnabled(false);
     host.setLeftMessage(QString());
@@ -418,8 +361,7 @@ void runLiveWindow(PageHost& host, const std::function<std::unique_ptr<LiveWindo
     // An error anywhere ends the window (its port is released before the message) and nothing
     // else; the operator sees its description in a plain message box.
     try {
-        const std::unique_ptr<LiveWindow> window = make();
-        window->run();
+        run();
     } catch (const PortError& e) {
         normalPointer();
         host.op().message(e.text(), QString(), Operator::Icon::None);
@@ -432,6 +374,7 @@ void runLiveWindow(PageHost& host, const std::function<std::unique_ptr<LiveWindo
     host.showPages(true);
     normalPointer();
     host.setMenusEnabled(true);
+    return true;
 }
 
 } // namespace cvi

@@ -2,6 +2,7 @@
 
 #include "CommsSetup.h"
 #include "Link.h"
+#include "LiveReader.h"
 #include "ReadingLog.h"
 #include "Transactions.h"
 
@@ -102,6 +103,7 @@ protected:
 
     PageHost& main_;
     std::unique_ptr<Link> comm_; // Comm1
+    LiveReader reader_;
     QLabel* idPanel_ = nullptr;
     QLabel* timeout_ = nullptr;
     QPushButton* resolutionButton_ = nullptr;
@@ -145,5 +147,8 @@ private:
 // the chosen instrument kept, the window made and run, then everything put back, however the
 // window ended. An error shows its description once.
 void runLiveWindow(PageHost& host, const std::function<std::unique_ptr<LiveWindow>()>& make);
+// The same around any window that `run` makes and runs. False when the port was busy and
+// nothing ran.
+bool runLiveMenuItem(PageHost& host, const std::function<void()>& run);
 
 } // namespace cvi

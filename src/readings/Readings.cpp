@@ -2,6 +2,7 @@
 
 #include "Atmo3Display.h"
 #include "Atmo3Page.h"
+#include "LoopOverview.h"
 #include "PageHost.h"
 #include "PressureWindow.h"
 #include "SamplingPage.h"
@@ -17,6 +18,7 @@ void installReadingPages(PageHost& host) {
     installPressureWindow(host);
     installSensorWindow(host);
     installAtmo3Display(host);
+    installLoopOverview(host);
 }
 
 } // namespace cvi

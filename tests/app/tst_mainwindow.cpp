@@ -71,7 +71,8 @@ private slots:
                  (QStringList{"mnuFile=&File,mnuPrint=&Print Coeffs,mnuExit=&Exit",
                               "mnuCommunication=&Communication,mnuSettings=&Settings,mnuStartup=S&tartup,"
                               "mnuTimeout=Time&out",
-                              "mnuMeasure=&Measure,mnuAtmo3=&Atmo 3,mnuPressure=&Pressure,mnuSensor=&Sensor",
+                              "mnuMeasure=&Measure,mnuAtmo3=&Atmo 3,mnuPressure=&Pressure,mnuSensor=&Sensor,"
+                              "mnuLoopOverview=&Loop Overview",
                               "mnuHelp=&Help,mnuOnLine=&On-Line,-,mnuAbout=&About"}));
         f.main->setMenusEnabled(false);
         QCOMPARE(f.greyed(), "mnuCommunication mnuFile mnuHelp mnuMeasure mnuPrint mnuSettings mnuTimeout");
