@@ -45,6 +45,8 @@ private slots:
     void collectBroadcastEndlessLineIsBounded();
     void deviceLostEndsEveryReader();
     void openAndClose();
+    void owedLines_data();
+    void owedLines();
 };
 
 void TestReaders::readInputLines_data() {
@@ -192,6 +194,51 @@ void TestReaders::openAndClose() {
         QCOMPARE(e.kind(), PortError::Kind::BadSettings);
     }
     QCOMPARE(b.port->opens, 2);
+}
+
+// What the line is owed ("deadline/lines" as a release leaves it, or "await deadline" for a
+// request whose answer is still awaited), the lines that come ("time text"), how the port is
+// opened again, then the line the next read gets and when the open let go.
+void TestReaders::owedLines_data() {
+    QTest::addColumn<QString>("owed");
+    QTest::addColumn<QString>("arriving");
+    QTest::addColumn<bool>("again");
+    QTest::addColumn<QString>("next");
+    QTest::addColumn<double>("openDone");
+    QTest::newRow("one owed line lets go as it ends") << "2.0/1"
+                                                      << "0.3 A|0.5 B" << false << "B" << 0.3;
+    QTest::newRow("owed lines add up, the later deadline holds")
+        << "2.0/1 1.0/1"
+        << "0.3 A|1.5 C|1.8 B" << false << "B" << 1.5;
+    QTest::newRow("no count: owed until the deadline") << "1.0/0"
+                                                       << "0.3 A|0.6 C|1.2 B" << false << "B" << 1.0;
+    QTest::newRow("what comes after the deadline is not owed") << "0.5/1"
+                                                               << "0.8 B" << false << "B" << 0.5;
+    QTest::newRow("opened again by its holder, the answer is its own") << "await 2.0"
+                                                                       << "0.3 B" << true << "B" << 0.0;
+}
+
+void TestReaders::owedLines() {
+    QFETCH(QString, owed);
+    QFETCH(QString, arriving);
+    QFETCH(bool, again);
+    QFETCH(QString, next);
+    QFETCH(double, openDone);
+    Bench b;
+    for (const QString& arrival : arriving.split('|'))
+        b.port->arrive(arrival.section(' ', 0, 0).toDouble(),
+                       "*0001" + arrival.section(' ', 1).toLatin1() + "\r\n");
+    for (const QString& o : owed.split(' ', Qt::SkipEmptyParts))
+        if (o != "await") {
+            if (o.contains('/'))
+                b.link->owe(o.section('/', 0, 0).toDouble(), o.section('/', 1).toInt());
+            else
+                b.link->awaitAnswer(o.toDouble());
+        }
+    if (!again) b.link->ClosePort();
+    b.link->OpenPort(LinkSettings::of("COM 1", 9600, 'N'));
+    QVERIFY2(qAbs(b.clock.now() - openDone) < 0.01, qPrintable(QString::number(b.clock.now())));
+    QCOMPARE(b.link->ReadInput(2.0).value_or("none"), "*0001" + next + "\r\n");
 }
 
 QTEST_GUILESS_MAIN(TestReaders)
