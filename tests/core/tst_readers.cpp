@@ -126,6 +126,10 @@ void TestReaders::readReplyPerCharacterTimeout() {
     b.port->arrive(t + 2.0, "=1\r\n");
     QCOMPARE(b.link->ReadReply(1.0), QStringLiteral("*0001DD"));
     QCOMPARE(b.link->ReadReply(1.0), QStringLiteral("=1\r\n"));
+    // Another instrument's whole line is no answer: passed over, the reply after it is read.
+    b.port->arrive(b.clock.now() + 0.1, "*0002PR=5\r\n*0001PR=6\r\n");
+    QCOMPARE(b.link->ReadReply(1.0, [](const QString& l) { return l.startsWith("*0001"); }),
+             QStringLiteral("*0001PR=6\r\n"));
 }
 
 void TestReaders::collectBroadcastEndlessLineIsBounded_data() {
