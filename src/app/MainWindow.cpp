@@ -72,6 +72,7 @@ MainWindow::MainWindow(AppState& state, Runtime& runtime, WindowOperator& op, co
 
     buildMenus();
     // One warning a session when the change journal cannot be written; the writes go on.
+    journal::programStarted();
     journal::setTool(QStringLiteral("cvi"));
     journal::setWarning([this](const QString& why) {
         op_.message(why, QStringLiteral("Warning"), Operator::Icon::Exclamation);

@@ -219,6 +219,11 @@ QDateTime parseSince(const QString& text) {
     return QDateTime::fromString(t, Qt::ISODate);
 }
 
+QDateTime programStarted() {
+    static const QDateTime started = QDateTime::currentDateTime();
+    return started;
+}
+
 void setTool(const QString& tool) {
     session().tool = tool;
 }

@@ -57,6 +57,9 @@ QDateTime parseSince(const QString& text);
 
 // ---- the program's side ------------------------------------------------------------------------
 
+// When this program started (the first call pins it; the main window calls it as it opens).
+QDateTime programStarted();
+
 // The tool named in every row this process writes ("cvi" unless set).
 void setTool(const QString& tool);
 // Told once a session, in words for the operator, when the journal cannot be written. Setting it
