@@ -1,6 +1,9 @@
-// Configuration snapshots through the main window on the simulated loop: Save, Compare and Restore
-// in turn, and the saved document against the one cvictl reads.
+// Configuration snapshots and the change journal through the main window and cvictl on the
+// simulated loop: Save, Compare and Restore in turn, the saved document against the one cvictl
+// reads, and the journal's row of every kind of write.
 #include "Cli.h"
+#include "Discovery.h"
+#include "Journal.h"
 #include "PageBench.h"
 
 #include <QJsonDocument>
@@ -33,6 +36,27 @@ struct SnapshotBench : PageBench {
         });
         main->action("mnuCompareConfig")->trigger();
         return out.join('|');
+    }
+    // cvictl in process on the same loop and folder; what it prints.
+    QString cvictl(const QStringList& args, int status = 0) {
+        QString out;
+        ctl::Context context{runtime, {}, QProcessEnvironment(), dir.path()};
+        context.makePort = [this](const QString&) { return std::make_unique<sim::SimPort>(*loop); };
+        const ctl::Io io{[&out](const QString& t) { out += t; }, [](const QString&) {}};
+        const int ended = ctl::run(QStringList{"--device", "sim", "--baud", "9600"} + args, context, io);
+        if (ended != status) qWarning("cvictl %s ended %d", qPrintable(args.join(' ')), ended);
+        return out;
+    }
+    // The journal's newest rows, oldest of them first: "tool id serial parameter before>written
+    // echo confirmed", "|" between rows.
+    QString journalRows(int newest) {
+        QStringList out;
+        for (const journal::Row& r :
+             journal::load(dir.path(), {}, {}, nullptr).value_or(QList<journal::Row>()))
+            out.prepend(QStringList{r.tool, r.id, r.serial, r.parameter, r.before + ">" + r.written, r.echo,
+                                    r.confirmed ? "yes" : "no"}
+                            .join(' '));
+        return out.mid(qMax<qsizetype>(0, out.size() - newest)).join('|');
     }
     QJsonObject saved() {
         QFile f(file);
@@ -75,14 +99,62 @@ private slots:
     void sameDocumentAsCvictl() {
         SnapshotBench b;
         b.main->action("mnuSaveConfig")->trigger();
-        QString out;
-        ctl::Context context{b.runtime, {}, QProcessEnvironment(), b.dir.path()};
-        context.makePort = [&b](const QString&) { return std::make_unique<sim::SimPort>(*b.loop); };
-        const ctl::Io io{[&out](const QString& t) { out += t; }, [](const QString&) {}};
-        QCOMPARE(ctl::run({"--device", "sim", "read", "--id", "01", "--json"}, context, io), 0);
-        QJsonObject cvictl = QJsonDocument::fromJson(out.toUtf8()).object(), window = b.saved();
+        QJsonObject cvictl =
+                        QJsonDocument::fromJson(b.cvictl({"read", "--id", "01", "--json"}).toUtf8()).object(),
+                    window = b.saved();
         QVERIFY(cvictl.take("port").isObject() && window.take("port").isObject());
         QCOMPARE(QJsonDocument(window).toJson(), QJsonDocument(cvictl).toJson());
+    }
+
+    // One row for each kind of write, committed as it went out, with the value shown before, the
+    // echo and the tool; a write without a confirming echo is kept as not confirmed.
+    void journalRows_data() {
+        table({"rows"}, {{"value box", "cvi 01 104512 LH 30.0000>25.5 *0001LH=25.5 yes"},
+                         {"option dialog", "cvi 01 104512 DP 4>2 *0001DP=2 yes"},
+                         {"Units", "cvi 01 104512 UN psi>4 *0001UN=4 yes"},
+                         {"Communication Setup", "cvi 99  PT N>N  no|cvi 99  BR 9600>4800  no"},
+                         {"Renumber", "cvi 99  ID 01>05  no"},
+                         {"restore", "cvi 01 104512 LH 25.5>30.0000 *0001LH=30.0000 yes"},
+                         {"cvictl set", "cvictl 01  PR >400 *0001PR=400 yes|cvictl 01  DD >1 *0001DD=1 yes"},
+                         {"cvictl apply", "cvictl 01 104512 LH 20>30.0000 *0001LH=30.0000 yes"},
+                         {"cvictl link", "cvictl 99  PT N>N  no|cvictl 99  BR 9600>4800  no"},
+                         {"cvictl renumber", "cvictl 99  ID 01>20  no"}});
+    }
+    void journalRows() {
+        const QString write = QTest::currentDataTag();
+        SnapshotBench b;
+        installDiscovery(b.host());
+        int rows = 1;
+        if (write == "restore" || write == "cvictl apply") b.main->action("mnuSaveConfig")->trigger();
+        if (write == "value box" || write == "restore") b.edit("lblLH", "25.5");
+        if (write == "option dialog" || write == "Units") {
+            b.answerDialog(write == "Units" ? "OptUN4" : "OptDp2");
+            b.click(write == "Units" ? "lblUnit" : "lblDP");
+        }
+        if (write == "Communication Setup") {
+            b.op.dialogs.enqueue([](QDialog& d) {
+                d.findChild<QAbstractButton*>("Opt4800")->click();
+                d.findChild<QAbstractButton*>("CmdOK")->click();
+                return d.result();
+            });
+            b.main->setActionEnabled("mnuSettings", true); // as after a detection
+            b.main->action("mnuSettings")->trigger();
+            rows = 2;
+        }
+        if (write == "Renumber") {
+            b.op.answers.enqueue("5");
+            b.host().requestRenumbering(nullptr);
+        }
+        if (write == "restore") {
+            b.op.dialogs.enqueue([](QDialog&) { return int(QDialog::Accepted); });
+            b.main->action("mnuRestoreConfig")->trigger();
+        }
+        if (write == "cvictl set") b.cvictl({"set", "--id", "01", "PR=400", "DD=1"}), rows = 2;
+        if (write == "cvictl apply")
+            b.cvictl({"set", "--id", "01", "LH=20"}), b.cvictl({"apply", "--id", "01", b.file});
+        if (write == "cvictl link") b.cvictl({"link", "--current-baud", "9600", "--baud", "4800"}), rows = 2;
+        if (write == "cvictl renumber") b.cvictl({"renumber", "--to", "20"});
+        QTEST(b.journalRows(rows), "rows");
     }
 };
 
