@@ -6,6 +6,7 @@
 #include "Journal.h"
 #include "PageBench.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPlainTextEdit>
@@ -155,6 +156,41 @@ private slots:
         if (write == "cvictl link") b.cvictl({"link", "--current-baud", "9600", "--baud", "4800"}), rows = 2;
         if (write == "cvictl renumber") b.cvictl({"renumber", "--to", "20"});
         QTEST(b.journalRows(rows), "rows");
+    }
+
+    // cvictl journal: newest first, of one serial number, from a date, as CSV and JSON.
+    void cvictlJournal() {
+        SnapshotBench b;
+        b.edit("lblLH", "25.5");
+        b.cvictl({"set", "--id", "02", "PR=400"});
+        const QStringList csv =
+            b.cvictl({"journal", "--sn", "104512", "--csv"}).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(csv.size(), 2);
+        QCOMPARE(csv[0], "Time,Port,ID,Serial,Parameter,Before,Written,Echo,Confirmed,Tool");
+        QVERIFY2(csv[1].endsWith(",01,104512,LH,30.0000,25.5,*0001LH=25.5,yes,cvi"), qPrintable(csv[1]));
+        const QJsonArray rows =
+            QJsonDocument::fromJson(b.cvictl({"journal", "--json"}).toUtf8())["rows"].toArray();
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0]["tool"].toString() + rows[0]["id"].toString() + rows[1]["tool"].toString(),
+                 "cvictl02cvi");
+        QCOMPARE(b.cvictl({"journal", "--since", "2099-01-01"}), "# no changes recorded");
+        QCOMPARE(b.cvictl({"journal", "--since", QDate::currentDate().toString(Qt::ISODate)}).count('\t'),
+                 18);
+        b.cvictl({"journal", "--since", "yesterday"}, 2);
+    }
+
+    // A journal that cannot be written: one warning a session, and every write still goes out.
+    void unwritableJournal() {
+        SnapshotBench b;
+        QVERIFY(QDir(b.dir.path()).mkdir("Journal.db"));
+        b.edit("lblLH", "25.5");
+        b.edit("lblLL", "-5");
+        QCOMPARE(b.op.messages.size(), 1);
+        QVERIFY2(b.told().startsWith("Warning: The change journal " + b.dir.filePath("Journal.db") +
+                                     " could not be written ("),
+                 qPrintable(b.told()));
+        QCOMPARE(b.inst("01").param("LH") + " " + b.inst("01").param("LL"), "25.5 -5");
+        QCOMPARE(b.text("lblLL"), "-5");
     }
 };
 
