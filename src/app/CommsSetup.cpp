@@ -281,7 +281,7 @@ void CommsSetup::okSettings() {
 void CommsSetup::runOkSettings() {
     emit leftMessageChanged(QStringLiteral("Checking Baud Lock parameter"));
     // Every question goes out at the settings the instruments use now.
-    const Channel loop{*comm1_, old_, QString()};
+    const Channel loop{*comm1_, old_, QString(), &state_};
     hourglass();
     const BaudLock lock = checkBaudLock(loop);
 

@@ -4,6 +4,7 @@
 #include "AccessibleNames.h"
 #include "HelpWindow.h"
 #include "HintFilter.h"
+#include "JournalWindow.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -70,6 +71,12 @@ MainWindow::MainWindow(AppState& state, Runtime& runtime, WindowOperator& op, co
     right_->setAlignment(Qt::AlignCenter);
 
     buildMenus();
+    // One warning a session when the change journal cannot be written; the writes go on.
+    journal::programStarted();
+    journal::setTool(QStringLiteral("cvi"));
+    journal::setWarning([this](const QString& why) {
+        op_.message(why, QStringLiteral("Warning"), Operator::Icon::Exclamation);
+    });
 
     timer1_ = new QTimer(this);
     timer1_->setObjectName(QStringLiteral("timer1"));
@@ -86,6 +93,7 @@ MainWindow::MainWindow(AppState& state, Runtime& runtime, WindowOperator& op, co
 }
 
 MainWindow::~MainWindow() {
+    journal::setWarning({});
     if (link_) link_->ClosePort();
 }
 
@@ -101,7 +109,7 @@ void MainWindow::buildMenus() {
         return menu;
     };
     auto addItem = [this](QMenu* menu, const char* title, const char* name, bool enabled) {
-        QAction* a = menu->addAction(QString::fromLatin1(title));
+        QAction* a = menu->addAction(QString::fromUtf8(title));
         a->setObjectName(QString::fromLatin1(name));
         a->setEnabled(enabled);
         return a;
@@ -109,6 +117,13 @@ void MainWindow::buildMenus() {
 
     QMenu* file = addMenu("&File", "mnuFile");
     addItem(file, "&Print Coeffs", "mnuPrint", false);
+    file->addSeparator();
+    addItem(file, "Save Instrument &Configuration\u2026", "mnuSaveConfig", true);
+    addItem(file, "Co&mpare With File\u2026", "mnuCompareConfig", true);
+    addItem(file, "&Restore From File\u2026", "mnuRestoreConfig", true);
+    QAction* journalItem = addItem(file, "Change &Journal", "mnuJournal", true);
+    connect(journalItem, &QAction::triggered, this, [this] { showJournal(this, state_, op_); });
+    file->addSeparator();
     QAction* exitItem = addItem(file, "&Exit", "mnuExit", true);
     connect(exitItem, &QAction::triggered, this, [] { endProgram(); });
 

@@ -78,6 +78,11 @@ QString QtOperator::saveFileName(const QString& title, const QString& filter, co
     return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, folder, qtFilter(filter));
 }
 
+QString QtOperator::openFileName(const QString& title, const QString& filter, const QString& folder) {
+    PointerPause pause;
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, folder, qtFilter(filter));
+}
+
 bool QtOperator::openHelp(const QString& indexPath) {
     if (!help_) help_ = new HelpWindow;
     if (!help_->showPage(indexPath)) {

@@ -14,6 +14,7 @@ public:
     void message(const QString& text, const QString& title, Icon icon) override;
     QString input(const QString& prompt, const QString& title, const QString& defaultAnswer) override;
     QString saveFileName(const QString& title, const QString& filter, const QString& folder) override;
+    QString openFileName(const QString& title, const QString& filter, const QString& folder) override;
     bool openHelp(const QString& indexPath) override;
     int runModal(QDialog& dialog) override;
 

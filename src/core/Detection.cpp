@@ -1,6 +1,8 @@
 #include "Detection.h"
 
 #include "Frames.h"
+#include "Journal.h"
+#include "Transactions.h"
 
 #include <algorithm>
 #include <cmath>
@@ -211,10 +213,14 @@ std::optional<QString> modeIn(const QString& answer) {
     return answer.mid(at + 3, 1);
 }
 
-void setMode(Link& link, const LinkSettings& settings, const QString& id, QChar value) {
+void setMode(Link& link, const LinkSettings& settings, const QString& id, QChar value,
+             const AppState* state) {
     const Opened open(link, settings);
     link.Output(QStringLiteral("**") + id + QStringLiteral("00EW*") + id + QStringLiteral("00MD=") + value +
                 CRLF);
+    // Nothing is read back: the row says what the instrument was told.
+    journal::record(Channel{link, settings, QStringLiteral("*") + id + QStringLiteral("00"), state},
+                    QStringLiteral("MD"), QString(), QString(value), {}, false);
     link.Delay(0.2);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AppState.h"
 #include "Link.h"
 #include "LinkSettings.h"
 
@@ -69,6 +70,7 @@ QString askMode(Link& link, const LinkSettings& settings, const QString& id);
 // The MD digit of an answer to askMode ("2" of "...MD=2..."); no value when there is no "MD".
 std::optional<QString> modeIn(const QString& answer);
 // "**" + id + "00EW*" + id + "00MD=" + value, then 0.2 s.
-void setMode(Link& link, const LinkSettings& settings, const QString& id, QChar value);
+void setMode(Link& link, const LinkSettings& settings, const QString& id, QChar value,
+             const AppState* state = nullptr);
 
 } // namespace cvi::detection

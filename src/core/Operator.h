@@ -18,6 +18,11 @@ public:
     virtual QString input(const QString& prompt, const QString& title, const QString& defaultAnswer) = 0;
     // Returns the chosen file name; empty when cancelled.
     virtual QString saveFileName(const QString& title, const QString& filter, const QString& folder) = 0;
+    // Returns the chosen existing file; empty when cancelled.
+    virtual QString openFileName(const QString& /*title*/, const QString& /*filter*/,
+                                 const QString& /*folder*/) {
+        return {};
+    }
     // Opens the program's help in a window of its own; false when it could not be shown.
     virtual bool openHelp(const QString& indexPath) = 0;
 };

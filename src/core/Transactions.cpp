@@ -1,6 +1,7 @@
 #include "Transactions.h"
 
 #include "Frames.h"
+#include "Journal.h"
 
 #include <algorithm>
 
@@ -105,6 +106,7 @@ Reply readParameter(const Channel& channel, const QString& mnemonic, double time
 
 Reply writeParameter(const Channel& channel, const catalogue::Parameter& p, const QString& value,
                      double timeout, const std::function<void(const Transaction&, const Reply&)>& whileOpen) {
+    const QString before = journal::shownBefore(channel, p.mnemonic);
     const Transaction t(channel, true);
     const QString command = writeCommand(channel.prefix, p.mnemonic, value);
     if (p.bareCommandShown)
@@ -125,6 +127,8 @@ Reply writeParameter(const Channel& channel, const catalogue::Parameter& p, cons
     if (reply.answered())
         if (ExchangeObserver* o = channel.observer())
             o->received(p.echoLine ? reply.line + CRLF : reply.line);
+    journal::record(channel, p.mnemonic, before, value, reply.line,
+                    p.showsAnswer ? reply.answered() : reply.holdsValue());
     if (whileOpen) whileOpen(t, reply);
     return reply;
 }
@@ -143,10 +147,12 @@ BroadcastReplies collectBroadcastReplies(const Channel& channel, const QString& 
 
     Link& link = channel.link;
     SerialPort& port = link.port();
+    const QString mnemonic = caption.mid(12, 2);
+    const bool writes = caption.mid(5, 2) == QLatin1String("EW");
+    const QString before = journal::shownBefore(channel, mnemonic);
     const Transaction t(channel, true);
     t.write(QStringLiteral("*") + caption + CRLF);
     const double start = link.SecondsNow();
-    const QString mnemonic = caption.mid(12, 2);
     BroadcastReplies result;
 
     auto takeChar = [&port] {
@@ -200,6 +206,14 @@ BroadcastReplies collectBroadcastReplies(const Channel& channel, const QString& 
             break;
         }
     }
+    // The journal's row: the instrument (or the whole loop) the caption addresses, the value
+    // after its "=".
+    if (writes) {
+        Channel addressed = channel;
+        addressed.prefix = caption.left(5);
+        journal::record(addressed, mnemonic, before, caption.section(QLatin1Char('='), 1),
+                        result.lines.join(QString()), !result.value().isEmpty());
+    }
     return result;
 }
 
@@ -224,8 +238,11 @@ void broadcastLinkSettings(const Channel& channel, const LinkSettings& next) {
     constexpr double Pause = 1.0;
     const Transaction t(channel, false);
     t.write(QStringLiteral("**9900PT=") + next.parityText() + CRLF);
+    journal::record(channel, QStringLiteral("PT"), channel.settings.parityText(), next.parityText(), {},
+                    false);
     channel.link.Delay(Pause);
     t.write(QStringLiteral("**9900BR=") + next.baudText() + CRLF);
+    journal::record(channel, QStringLiteral("BR"), channel.settings.baudText(), next.baudText(), {}, false);
     channel.link.Delay(Pause);
 }
 
@@ -244,6 +261,11 @@ void renumberLoop(const Channel& channel, int firstId) {
     const QString text = renumberCommand(firstId);
     const Transaction t(channel, true);
     t.send(text);
+    // Nothing answers a renumbering: the row says what the loop was told.
+    Channel loop = channel;
+    loop.prefix.clear();
+    journal::record(loop, QStringLiteral("ID"), channel.state ? channel.state->idAt(0) : QString(),
+                    QStringLiteral("%1").arg(firstId, 2, 10, QLatin1Char('0')), {}, false);
     channel.link.WaitForInput(1.0);
     channel.link.checkNotLost();
 }
@@ -252,9 +274,12 @@ void renumberLoop(const Channel& channel, int firstId) {
 
 QString writeOption(const Channel& channel, const QString& mnemonic, const QString& code, double timeout) {
     const QString command = writeCommand(channel.prefix, mnemonic, code);
+    const QString before = journal::shownBefore(channel, mnemonic);
     const Transaction t(channel, true);
     t.send(command);
-    return t.readReply(timeout, 0.5, mnemonic);
+    const QString echo = t.readReply(timeout, 0.5, mnemonic);
+    journal::record(channel, mnemonic, before, code, echo, !ParameterValue(echo).isEmpty());
+    return echo;
 }
 
 QStringList writeBaudLock(const Channel& channel, const QString& code, int instrumentCount, double timeout) {
@@ -276,16 +301,26 @@ QStringList writeBaudLock(const Channel& channel, const QString& code, int instr
         if (ExchangeObserver* o = channel.observer()) o->received(line);
         lines << line;
     }
+    bool confirmed = false;
+    for (const QString& line : lines)
+        confirmed = confirmed || ParameterValue(line) == code;
+    Channel loop = channel;
+    loop.prefix = QStringLiteral("*9900");
+    journal::record(loop, QStringLiteral("BL"), journal::shownBefore(channel, QStringLiteral("BL")), code,
+                    lines.join(QString()), confirmed);
     return lines;
 }
 
 ZeroSet writeZeroSet(const Channel& channel, const QString& code, double timeout) {
     ZeroSet result;
     const QString command = writeCommand(channel.prefix, QStringLiteral("ZS"), code);
+    const QString before = journal::shownBefore(channel, QStringLiteral("ZS"));
     if (code == QStringLiteral("0")) {
         const Transaction t(channel, true);
         t.send(command);
         result.writeEcho = t.readReply(timeout, 0.5, QStringLiteral("ZS"));
+        journal::record(channel, QStringLiteral("ZS"), before, code, result.writeEcho,
+                        !ParameterValue(result.writeEcho).isEmpty());
         return result;
     }
     {
@@ -301,6 +336,9 @@ ZeroSet writeZeroSet(const Channel& channel, const QString& code, double timeout
         t.send(readCommand(channel.prefix, QStringLiteral("ZS")));
         result.state = t.readReply(timeout, 0.0, QStringLiteral("ZS"));
     }
+    // The request is confirmed by the state read after it.
+    journal::record(channel, QStringLiteral("ZS"), before, code, result.state,
+                    !ParameterValue(result.state).isEmpty());
     const QString state = ParameterValue(result.state);
     if (state != QStringLiteral("1") && state != QStringLiteral("2")) return result;
     const Transaction t(channel, false);
@@ -312,9 +350,12 @@ ZeroSet writeZeroSet(const Channel& channel, const QString& code, double timeout
 UnitsChange writeUnits(const Channel& channel, const QString& code, const QStringList& rereads,
                        double timeout) {
     UnitsChange result;
+    const QString before = journal::shownBefore(channel, QStringLiteral("UN"));
     const Transaction t(channel, true);
     t.send(writeCommand(channel.prefix, QStringLiteral("UN"), code));
     result.echo = t.readReply(timeout, 0.5, QStringLiteral("UN"));
+    journal::record(channel, QStringLiteral("UN"), before, code, result.echo,
+                    !ParameterValue(result.echo).isEmpty());
     // Without a confirmed write the instrument keeps its old unit: nothing to read again.
     if (ParameterValue(result.echo).isEmpty()) return result;
     for (const QString& mnemonic : rereads) {

@@ -26,13 +26,16 @@ struct Channel {
     Link& link;
     LinkSettings settings;
     QString prefix;
+    // The shared state behind it, when there is one: the journal takes the instrument's serial
+    // number, the values shown before a write and the program's folder from it.
+    const AppState* state = nullptr;
 
     ExchangeObserver* observer() const { return link.observer(); }
 };
 
 // The chosen instrument of the shared state, on a window's serial object.
 inline Channel channelOf(Link& link, const AppState& state) {
-    return Channel{link, state.Link, state.AddressPrefix};
+    return Channel{link, state.Link, state.AddressPrefix, &state};
 }
 
 // One reply as read: empty when nothing (or a broken line) came back.

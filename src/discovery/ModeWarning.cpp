@@ -131,7 +131,7 @@ void frmModeWarning::acceptMode(char value) {
         for (int i = 0; i + 3 <= modes.size(); i += 3) {
             if (hooks_.stillWanted && !hooks_.stillWanted()) break;
             const QString id = modes.mid(i, 2);
-            detection::setMode(*comm1_, settings_, id, QChar::fromLatin1(value));
+            detection::setMode(*comm1_, settings_, id, QChar::fromLatin1(value), &state_);
         }
     } catch (...) {
         // Reported by the detection that opened this dialog, outside the dialog's own event loop.

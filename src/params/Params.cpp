@@ -1,5 +1,7 @@
 #include "Params.h"
 
+#include "ConfigSnapshot.h"
+
 #include "CalibrationPage.h"
 #include "ConfigurationPage.h"
 #include "EditFlow.h"
@@ -18,6 +20,7 @@ void installParameterPages(PageHost& host) {
     auto* calibration = new CalibrationPage(host);
     host.setPage(PageHost::Calibration, calibration);
     host.registerIdList(PageHost::Calibration, calibration->idList());
+    installSnapshots(host);
 }
 
 } // namespace cvi

@@ -2,11 +2,13 @@
 
 #include "Centre.h"
 #include "Guard.h"
+#include "Journal.h"
 #include "PageHost.h"
 #include "Pointer.h"
 #include "ReportDatabase.h"
 #include "ReportDocument.h"
 
+#include <QDateTimeEdit>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -43,7 +45,7 @@ QString native(const QString& path) {
 
 // The filled template, from the record the database now holds; empty after a failure, which the
 // operator has been told of.
-QString composeReport(PageHost& main, const report::Heading& heading) {
+QString composeReport(PageHost& main, const report::Heading& heading, const QDateTime& since) {
     const QString folder = main.state().ProgramFolder;
     const QString database = native(report::database::path(folder));
     QString why;
@@ -64,13 +66,26 @@ QString composeReport(PageHost& main, const report::Heading& heading) {
              QStringLiteral("The report template %1 cannot be used:\n%2.").arg(native(templatePath), why));
         return {};
     }
-    return *html;
+    // As found and as left: the journal's rows for this serial number. No serial number, no rows
+    // (another instrument's changes must never be listed as this one's).
+    const QString serial = main.state().Record.serialNumber().trimmed();
+    QList<journal::Row> rows;
+    if (!serial.isEmpty() && serial != texts::NoValue) {
+        const auto found = journal::load(folder, serial, since, &why);
+        if (!found) {
+            fail(main, QStringLiteral("The change journal %1 cannot be read:\n%2.")
+                           .arg(native(journal::path(folder)), why));
+            return {};
+        }
+        rows = *found;
+    }
+    return report::withChanges(*html, rows, since);
 }
 
 void printOn(PageHost& main, QPrinter& printer, const QString& html) {
     hourglass();
     printer.setDocName(report::Title);
-    const bool printed = report::paint(html, printer);
+    const bool printed = report::paint(html, printer, report::footer(QDateTime::currentDateTime()));
     normalPointer();
     if (!printed) {
         QString where =
@@ -90,7 +105,7 @@ void savePdf(PageHost& main, const QString& html) {
     if (QFileInfo(name).suffix().isEmpty()) name += QStringLiteral(".pdf");
     hourglass();
     QString why;
-    if (!report::writePdf(html, name, &why))
+    if (!report::writePdf(html, name, &why, report::footer(QDateTime::currentDateTime())))
         fail(main, QStringLiteral("The report could not be written to %1:\n%2.").arg(native(name), why));
     normalPointer();
 }
@@ -116,8 +131,9 @@ void output(PageHost& main, const QString& html) {
         QPrintPreviewDialog preview(&printer, main.window());
         preview.setObjectName(QStringLiteral("dlgPreview"));
         preview.setWindowTitle(report::Title);
-        QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
-                         [&html](QPrinter* p) { report::paint(html, *p); });
+        QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&html](QPrinter* p) {
+            report::paint(html, *p, report::footer(QDateTime::currentDateTime()));
+        });
         main.op().runModal(preview);
         return;
     }
@@ -142,6 +158,12 @@ ReportInfoDialog::ReportInfoDialog(const AppState& state, QWidget* parent) : QDi
     company_ = addRow(0, "Company Name   :", "txtCompanyName");
     model_ = addRow(1, "Instrument Model :", "txtInstrumentModel");
     range_ = addRow(2, "Pressure Range  :", "txtPressureRange");
+    grid->addWidget(new QLabel(QStringLiteral("Changes since  :"), this), 3, 0);
+    since_ = new QDateTimeEdit(journal::programStarted(), this);
+    since_->setObjectName(QStringLiteral("dtpChangesSince"));
+    since_->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    since_->setCalendarPopup(true);
+    grid->addWidget(since_, 3, 1);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("CmdOK"));
     ok->setDefault(true);
@@ -162,6 +184,14 @@ ReportInfoDialog::ReportInfoDialog(const AppState& state, QWidget* parent) : QDi
 
 report::Heading ReportInfoDialog::heading() const {
     return {company_->text(), model_->text(), range_->text()};
+}
+
+QDateTime ReportInfoDialog::changesSince() const {
+    // The edit shows whole seconds: the program's own start is taken to the millisecond.
+    const QDateTime shown = since_->dateTime();
+    const QDateTime started = journal::programStarted();
+    return shown.toSecsSinceEpoch() == started.toSecsSinceEpoch() ? started.addMSecs(-started.time().msec())
+                                                                  : shown;
 }
 
 ReportOutputDialog::ReportOutputDialog(const AppState& state, QWidget* parent) : QDialog(parent) {
@@ -207,7 +237,7 @@ void printReport(PageHost& main) {
     hourglass();
     info.hide();
     main.runtime().pump();
-    const QString html = composeReport(main, info.heading());
+    const QString html = composeReport(main, info.heading(), info.changesSince());
     normalPointer();
     if (!html.isEmpty()) output(main, html);
 }

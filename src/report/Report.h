@@ -2,8 +2,10 @@
 
 #include "ReportFields.h"
 
+#include <QDateTime>
 #include <QDialog>
 
+class QDateTimeEdit;
 class QLineEdit;
 
 namespace cvi {
@@ -12,7 +14,8 @@ class PageHost;
 struct AppState;
 
 // frmReportInfo, "Report Information": the three heading texts of the report (txtCompanyName,
-// txtInstrumentModel, txtPressureRange), empty at each opening, and CmdOK. Closing it any other
+// txtInstrumentModel, txtPressureRange), empty at each opening, the time from which the journal's
+// changes are listed (dtpChangesSince, the program's start unless changed), and CmdOK. Closing it any other
 // way than OK asks for no report.
 class ReportInfoDialog : public QDialog {
     Q_OBJECT
@@ -21,8 +24,11 @@ public:
 
     bool confirmed() const { return confirmed_; }
     report::Heading heading() const;
+    // The report lists the journal's changes of the instrument made from then on.
+    QDateTime changesSince() const;
 
 private:
+    QDateTimeEdit* since_ = nullptr;
     QLineEdit* company_ = nullptr;
     QLineEdit* model_ = nullptr;
     QLineEdit* range_ = nullptr;

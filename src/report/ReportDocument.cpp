@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
@@ -101,14 +102,50 @@ std::optional<QString> fill(const QString& html, const QStringList& values, QStr
     return out;
 }
 
-bool paint(const QString& html, QPagedPaintDevice& device) {
+QString withChanges(const QString& html, const QList<journal::Row>& rows, const QDateTime& since) {
+    QString section =
+        QStringLiteral("<h2>Changes since %1</h2>\n").arg(journal::isoTime(since).toHtmlEscaped());
+    if (rows.isEmpty()) {
+        section += QStringLiteral("<p>No changes were written to this instrument.</p>\n");
+    } else {
+        section += QStringLiteral("<table width=\"100%\" cellspacing=\"0\" cellpadding=\"2\" border=\"1\">\n"
+                                  "<tr><th align=\"left\">Parameter</th><th align=\"left\">Value before</th>"
+                                  "<th align=\"left\">Value after</th><th align=\"left\">Time</th></tr>\n");
+        // Oldest first: the values as found, then each change up to the values as left.
+        for (auto it = rows.crbegin(); it != rows.crend(); ++it) {
+            const QString after =
+                it->confirmed ? it->written : QStringLiteral("%1 (not confirmed)").arg(it->written);
+            section += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td></tr>\n")
+                           .arg(it->parameter.toHtmlEscaped(),
+                                (it->before.isEmpty() ? QStringLiteral("-") : it->before).toHtmlEscaped(),
+                                after.toHtmlEscaped(), it->time.toHtmlEscaped());
+        }
+        section += QStringLiteral("</table>\n");
+    }
+    const qsizetype end = html.lastIndexOf(QStringLiteral("</body>"), -1, Qt::CaseInsensitive);
+    if (end < 0) return html + section;
+    return html.left(end) + section + html.mid(end);
+}
+
+QString footer(const QDateTime& made) {
+    return QStringLiteral("Made %1 with Corvanel Interactive %2")
+        .arg(made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QLatin1Char(' ') +
+                 journal::isoTime(made).right(6),
+             QStringLiteral(CVI_VERSION));
+}
+
+bool paint(const QString& html, QPagedPaintDevice& device, const QString& footer) {
     QPainter painter;
     if (!painter.begin(&device)) return false;
     QTextDocument document;
     document.documentLayout()->setPaintDevice(&device);
     document.setHtml(html);
     document.setMetaInformation(QTextDocument::DocumentTitle, Title);
-    const QRectF page = device.pageLayout().paintRectPixels(device.logicalDpiX());
+    const QRectF area = device.pageLayout().paintRectPixels(device.logicalDpiX());
+    // The foot of each page keeps a line and a half of the document's font for the footer.
+    const QFont font = document.defaultFont();
+    const double footHeight = footer.isEmpty() ? 0.0 : QFontMetricsF(font, &device).height() * 1.5;
+    const QRectF page(area.topLeft(), QSizeF(area.width(), area.height() - footHeight));
     document.setPageSize(page.size());
     const int pages = document.pageCount();
     bool ok = true;
@@ -119,11 +156,21 @@ bool paint(const QString& html, QPagedPaintDevice& device) {
         painter.translate(0, -view.top());
         document.drawContents(&painter, view);
         painter.restore();
+        if (!footer.isEmpty()) {
+            painter.save();
+            painter.setFont(font);
+            painter.drawText(QRectF(0, page.height(), page.width(), footHeight),
+                             Qt::AlignLeft | Qt::AlignBottom, footer);
+            painter.drawText(QRectF(0, page.height(), page.width(), footHeight),
+                             Qt::AlignRight | Qt::AlignBottom,
+                             QStringLiteral("Page %1 of %2").arg(i + 1).arg(pages));
+            painter.restore();
+        }
     }
     return painter.end() && ok;
 }
 
-bool writePdf(const QString& html, const QString& fileName, QString* why) {
+bool writePdf(const QString& html, const QString& fileName, QString* why, const QString& footer) {
     // Drawn in memory first: the PDF writer does not look at what its device takes, so a full disk
     // would leave a cut file reported as written.
     QBuffer pdf;
@@ -132,11 +179,11 @@ bool writePdf(const QString& html, const QString& fileName, QString* why) {
     {
         QPdfWriter writer(&pdf);
         writer.setTitle(Title);
-        writer.setCreator(QStringLiteral("Corvanel Interactive 1.2"));
+        writer.setCreator(QStringLiteral("Corvanel Interactive " CVI_VERSION));
         writer.setResolution(300);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-        painted = paint(html, writer);
+        painted = paint(html, writer, footer);
     }
     if (!painted) {
         if (why) *why = QStringLiteral("the PDF could not be drawn");

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Journal.h"
+
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -26,13 +29,20 @@ std::optional<QString> loadTemplate(const QString& path, QString* why);
 // nothing with `why` when a placeholder names no field or there is no placeholder at all.
 std::optional<QString> fill(const QString& html, const QStringList& values, QString* why);
 
+// The filled report with, under its tables, the journal's changes of the reported instrument made
+// since `since` (oldest first: parameter, value before, value after, time). The fields stay as
+// filled.
+QString withChanges(const QString& html, const QList<journal::Row>& rows, const QDateTime& since);
+// The line at the foot of every page: when the report was made and by which version.
+QString footer(const QDateTime& made);
+
 // Lays the filled report out on the device's pages and paints it there: a printer, a PDF
 // writer or a preview. False when the device cannot be painted on (a printer that cannot be
 // reached, a file that cannot be written) or reports an error afterwards.
-bool paint(const QString& html, QPagedPaintDevice& device);
+bool paint(const QString& html, QPagedPaintDevice& device, const QString& footer = {});
 
 // Writes the report as a PDF file of its own (no printer needed). False with `why` when the file
 // cannot be written.
-bool writePdf(const QString& html, const QString& fileName, QString* why);
+bool writePdf(const QString& html, const QString& fileName, QString* why, const QString& footer = {});
 
 } // namespace cvi::report

@@ -67,13 +67,17 @@ private slots:
                 items << (a->isSeparator() ? "-" : a->objectName() + "=" + a->text());
             menus << items.join(',');
         }
-        QCOMPARE(menus,
-                 (QStringList{"mnuFile=&File,mnuPrint=&Print Coeffs,mnuExit=&Exit",
-                              "mnuCommunication=&Communication,mnuSettings=&Settings,mnuStartup=S&tartup,"
-                              "mnuTimeout=Time&out",
-                              "mnuMeasure=&Measure,mnuAtmo3=&Atmo 3,mnuPressure=&Pressure,mnuSensor=&Sensor,"
-                              "mnuLoopOverview=&Loop Overview",
-                              "mnuHelp=&Help,mnuOnLine=&On-Line,-,mnuAbout=&About"}));
+        QCOMPARE(
+            menus,
+            (QStringList{
+                "mnuFile=&File,mnuPrint=&Print Coeffs,-,mnuSaveConfig=Save Instrument &Configuration\u2026,"
+                "mnuCompareConfig=Co&mpare With File\u2026,mnuRestoreConfig=&Restore From File\u2026,"
+                "mnuJournal=Change &Journal,-,mnuExit=&Exit",
+                "mnuCommunication=&Communication,mnuSettings=&Settings,mnuStartup=S&tartup,"
+                "mnuTimeout=Time&out",
+                "mnuMeasure=&Measure,mnuAtmo3=&Atmo 3,mnuPressure=&Pressure,mnuSensor=&Sensor,"
+                "mnuLoopOverview=&Loop Overview",
+                "mnuHelp=&Help,mnuOnLine=&On-Line,-,mnuAbout=&About"}));
         f.main->setMenusEnabled(false);
         QCOMPARE(f.greyed(), "mnuCommunication mnuFile mnuHelp mnuMeasure mnuPrint mnuSettings mnuTimeout");
         f.main->setMenusEnabled(true);

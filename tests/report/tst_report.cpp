@@ -2,10 +2,12 @@
 // "report" keeps, the PDF, and what the operator is told when the database, the template or the
 // printer fails.
 #include "../params/PageBench.h"
+#include "Journal.h"
 #include "Report.h"
 #include "ReportDatabase.h"
 #include "ScratchMount.h"
 
+#include <QDateTimeEdit>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPrintDialog>
@@ -14,6 +16,7 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 
 using namespace cvi;
@@ -31,8 +34,9 @@ struct ReportBench : PageBench {
         op.saveAnswer = folder + "/out";
         startConfiguration();
     }
-    // The operator finds the dialog (see `opened`), types the heading (company|model|range; "-" closes the
-    // dialog without OK) and picks an output in "Print Report"; the PDF goes to out.pdf.
+    // The operator finds the dialog (see `opened`), types the heading (company|model|range|changes
+    // since, ISO; "-" closes the dialog without OK) and picks an output in "Print Report"; the PDF goes
+    // to out.pdf.
     void report(const QString& heading, const QString& output = "cmdSavePdf",
                 std::function<int(QDialog&)> printDialog = {}) {
         op.dialogs.enqueue([this, heading](QDialog& d) {
@@ -46,6 +50,8 @@ struct ReportBench : PageBench {
             int i = 0;
             for (const char* box : {"txtCompanyName", "txtInstrumentModel", "txtPressureRange"})
                 d.findChild<QLineEdit*>(box)->setText(t.value(i++));
+            if (t.size() > 3)
+                d.findChild<QDateTimeEdit*>("dtpChangesSince")->setDateTime(journal::parseSince(t[3]));
             d.findChild<QAbstractButton*>("CmdOK")->click();
             return d.result();
         });
@@ -110,13 +116,60 @@ private slots:
         QCOMPARE(b.records(), "Acme Ltd/8000-50/0 to 30 psia/104512/238/psi/-/");
         QVERIFY(b.op.messages.isEmpty() && b.lines().isEmpty()); // no instrument is contacted
         QCOMPARE(b.opened, "frmReportInfo|Report Information|Company Name   :|Instrument Model :|"
-                           "Pressure Range  :|txtCompanyName=|txtInstrumentModel=|txtPressureRange=");
+                           "Pressure Range  :|Changes since  :|txtCompanyName=|txtInstrumentModel=|"
+                           "txtPressureRange=|qt_spinbox_lineedit=" +
+                               journal::programStarted().toString("yyyy-MM-dd HH:mm:ss"));
         const QString text = b.pdfText(b.folder + "/out.pdf");
         for (const char* shown :
              {"Corvanel® Intelligent Instrument Configuration Report", "Company Name Acme Ltd",
               "Serial Number (SN) 104512", "Pressure (PR) 238", "Unit (UN) psi", "Limit (OP) -"})
             QVERIFY2(text.contains(QString::fromUtf8(shown).remove(' ')), shown);
         QVERIFY(!pointerIsBusy());
+    }
+
+    // As found and as left: the values written to the reported instrument since the time the dialog
+    // offers, oldest first; another instrument's rows and older ones are left out. The footer tells
+    // when and by which version the report was made; the table keeps its 54 fields.
+    void asFoundAsLeft_data() {
+        table({"since", "listed", "left out"},
+              {{"program start", "", "LL-10-5|LH30.000025.5", "YY|XX"},
+               {"a later time", "2099-01-01", "Nochangeswerewrittentothisinstrument.", "LL-10|YY|XX"}});
+    }
+    void asFoundAsLeft() {
+        const auto [since, listed, leftOut] = cells("since", "listed", "left out");
+        sim::LoopConfig loop = sim::LoopConfig::numbered(1);
+        loop.instruments[0].serial = "104512";
+        loop.instruments[0].params.insert("LL", "-10");
+        ReportBench b(loop);
+        const QString now = journal::isoTime(QDateTime::currentDateTime());
+        QVERIFY(journal::append(
+            b.folder, {"2020-01-01T00:00:00+00:00", "", "01", "104512", "YY", "3", "7", "", true, "cvi"},
+            {}));
+        b.edit("lblLL", "-5");
+        b.edit("lblLH", "25.5");
+        QVERIFY(journal::append(b.folder, {now, "", "02", "104513", "XX", "1", "2", "", true, "cvi"}, {}));
+        b.report("Acme|M|R" + (since.isEmpty() ? QString() : "|" + since));
+        QCOMPARE(b.told(), QString());
+        const QString text = b.pdfText(b.folder + "/out.pdf");
+        if (qEnvironmentVariableIsSet("CVI_KEEP_REPORT")) // a copy of the page for the manual
+            QFile::copy(b.folder + "/out.pdf", qEnvironmentVariable("CVI_KEEP_REPORT"));
+        const QString from = since.isEmpty() ? journal::programStarted().toString(Qt::ISODate) : since;
+        QVERIFY2(text.contains("Changessince" + from.left(16)), qPrintable(text));
+        qsizetype at = 0;
+        for (const QString& row : items(listed)) { // each with its time, in this order
+            const qsizetype found = text.indexOf(row + (row.startsWith("L") ? now.left(13) : ""), at);
+            QVERIFY2(found >= at, qPrintable(row + " in " + text));
+            at = found;
+        }
+        for (const QString& gone : items(leftOut))
+            QVERIFY2(!text.contains(gone), qPrintable(gone));
+        QVERIFY(text.contains("Made" + now.left(10)));
+        QVERIFY(text.contains("withCorvanelInteractive" CVI_VERSION "Page1of1"));
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "fields");
+        db.setDatabaseName(b.folder + "/Report.mdb");
+        QSqlQuery q(db.open() ? db : QSqlDatabase());
+        QVERIFY(q.exec("SELECT * FROM report") && q.next());
+        QCOMPARE(q.record().count(), 54);
     }
 
     // A first report, then `setup` and a second one. told: the message, %F the program folder, %M

@@ -37,6 +37,7 @@ public:
         saveRequests.append(title + "|" + filter + "|" + folder);
         return saveAnswer;
     }
+    QString openFileName(const QString&, const QString&, const QString&) override { return openAnswer; }
     bool openHelp(const QString& indexPath) override {
         helpOpened.append(indexPath);
         return helpWorks;
@@ -63,6 +64,7 @@ public:
     QStringList dialogsRun;
     QStringList saveRequests;
     QString saveAnswer;
+    QString openAnswer;
     QStringList helpOpened;
     bool helpWorks = true;
     std::function<void(const Shown&)> onMessage;

@@ -1,4 +1,5 @@
 // The cvictl executable against cvi-sim through the real serial port on a pseudo-terminal.
+#include "Journal.h"
 #include "SimProcess.h"
 
 #include <QJsonArray>
@@ -10,6 +11,7 @@ class TestCvictlEndToEnd : public QObject {
     Q_OBJECT
 private slots:
     void detectSetAndReadThroughThePort();
+    void killedBetweenTwoWrites();
 };
 
 namespace {
@@ -49,6 +51,40 @@ void TestCvictlEndToEnd::detectSetAndReadThroughThePort() {
         if (p["name"] == "DP") dp = p["value"].toString();
     QCOMPARE(dp, QStringLiteral("2"));
     QCOMPARE(cvictl(sim.link + "-missing", {"read", "--id", "05"}).status, 4);
+}
+
+// cvictl killed (SIGKILL) as soon as its second write is in the journal, with more to come: both
+// rows are there, whole, and the journal still takes rows afterwards.
+void TestCvictlEndToEnd::killedBetweenTwoWrites() {
+    SimProcess sim;
+    QVERIFY(sim.start({"--baud", "2400", "--ids", "05"}));
+    QTemporaryDir folder;
+    QProcess p;
+    p.start(QStringLiteral(CVICTL_PATH),
+            {"--port", sim.link, "--folder", folder.path(), "--baud", "2400", "set", "--id", "05", "DP=2",
+             "LL=5", "LH=25", "OP=40", "PR=400", "DD=1"});
+    QVERIFY(p.waitForStarted(5000));
+    QList<cvi::journal::Row> rows;
+    QElapsedTimer t;
+    t.start();
+    while (rows.size() < 2 && p.state() == QProcess::Running && t.elapsed() < 30000)
+        rows = cvi::journal::load(folder.path(), {}, {}, nullptr).value_or(rows);
+    QVERIFY2(p.state() == QProcess::Running, "cvictl ended before it could be killed");
+    p.kill();
+    QVERIFY(p.waitForFinished(5000) && p.exitStatus() == QProcess::CrashExit);
+    rows = *cvi::journal::load(folder.path(), {}, {}, nullptr);
+    QVERIFY(rows.size() >= 2 && rows.size() < 6);
+    for (int i = 0; i < 2; ++i) {
+        const cvi::journal::Row& r = rows[rows.size() - 1 - i];
+        QCOMPARE(r.parameter + "=" + r.written + " " + r.echo,
+                 (QStringList{"DP=2 *0005DP=2", "LL=5 *0005LL=5"}[i]));
+        QVERIFY(r.confirmed && r.tool == "cvictl" && r.id == "05" &&
+                cvi::journal::parseSince(r.time).isValid());
+    }
+    QCOMPARE(
+        cvictl(sim.link, {"--folder", folder.path(), "--baud", "2400", "set", "--id", "05", "DP=3"}).status,
+        0);
+    QCOMPARE(cvi::journal::load(folder.path(), {}, {}, nullptr)->first().written, "3");
 }
 
 QTEST_GUILESS_MAIN(TestCvictlEndToEnd)

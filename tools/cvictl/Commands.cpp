@@ -1,6 +1,7 @@
 #include "Cli.h"
 #include "Edits.h"
 #include "Frames.h"
+#include "Journal.h"
 #include "MeasureTimeout.h"
 #include "OptionTable.h"
 #include "PageCommands.h"
@@ -8,6 +9,7 @@
 #include "Sampling.h"
 #include "Session.h"
 #include "SettingsFile.h"
+#include "Snapshot.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -41,12 +43,6 @@ QJsonObject settingsJson(const LinkSettings& s) {
     return QJsonObject{{"baud", s.baud}, {"parity", s.parityText()}, {"data_bits", s.dataBits}};
 }
 
-// Two values are the same when their texts are, or when both are the same number.
-bool sameValue(const QString& a, const QString& b) {
-    if (a.trimmed() == b.trimmed()) return true;
-    return isNumeric(a) && isNumeric(b) && leadingNumber(a.trimmed()) == leadingNumber(b.trimmed());
-}
-
 const Parameter& parameterNamed(const QString& name) {
     const Parameter* p = catalogue::find(name.toUpper());
     if (!p) {
@@ -60,31 +56,13 @@ const Parameter& parameterNamed(const QString& name) {
 
 // ---- reading pages ------------------------------------------------------------------------------
 
-struct ParameterRead {
-    QString name;
-    QString page;
-    std::optional<QString> value; // none without a reply holding one
-    QString shown;
-};
+using ParameterRead = snapshot::Parameter;
+using snapshot::Change;
+using snapshot::shownFor;
 
 QStringList pagesOf(const QString& page) {
-    if (page == QLatin1String("all")) return {"configuration", "calibration", "atmo3"};
+    if (page == QLatin1String("all")) return snapshot::pageNames();
     return {page};
-}
-
-// What a page shows for a reply: the catalogue's text for a code, "???" for one it does not know,
-// "-" without a value.
-QString shownFor(const Parameter& p, const std::optional<QString>& value) {
-    if (!value) return texts::NoValue;
-    // MD is shown as the two switches of the Background Mode frame.
-    static const QStringList modes = {"0", "1", "2", "3"};
-    if (p.mnemonic == QLatin1String("MD") && modes.contains(*value)) {
-        const int md = value->toInt();
-        return QStringLiteral("Display %1, Continuous RS-232 %2")
-            .arg(md & 1 ? QStringLiteral("On") : QStringLiteral("Off"),
-                 md & 2 ? QStringLiteral("On") : QStringLiteral("Off"));
-    }
-    return p.show(*value).value_or(texts::Unrecognised);
 }
 
 struct PageRead {
@@ -112,6 +90,8 @@ PageRead readPages(Session& s, const Channel& channel, const QStringList& pages)
             if (seen.contains(m)) return;
             seen << m;
             const Parameter& p = *catalogue::find(m);
+            // What was read is what a write's journal row calls the value before.
+            s.state().Record.set(m, reply.line, shownFor(p, reply.valueIfAny()));
             result.parameters << ParameterRead{m, page, reply.valueIfAny(), shownFor(p, reply.valueIfAny())};
             // The page shows the loop's settings beside the version.
             if (m == QLatin1String("VR") && page == QLatin1String("configuration"))
@@ -131,20 +111,6 @@ PageRead readPages(Session& s, const Channel& channel, const QStringList& pages)
     return result;
 }
 
-QJsonArray parametersJson(const QList<ParameterRead>& parameters) {
-    QJsonArray array;
-    for (const ParameterRead& r : parameters) {
-        const Parameter& p = *catalogue::find(r.name);
-        array.append(QJsonObject{{"name", r.name},
-                                 {"page", r.page},
-                                 {"caption", p.boxCaption()},
-                                 {"value", textOrNull(r.value)},
-                                 {"shown", r.shown},
-                                 {"writable", p.editable()}});
-    }
-    return array;
-}
-
 void printParameters(const Session& s, const QList<ParameterRead>& parameters) {
     QString page;
     for (const ParameterRead& r : parameters) {
@@ -158,105 +124,8 @@ void printParameters(const Session& s, const QList<ParameterRead>& parameters) {
 
 // ---- writing parameters -------------------------------------------------------------------------
 
-struct Change {
-    Change(const QString& n, const QString& r) : name(n), requested(r) {}
-    QString name;
-    QString requested;
-    QStringList lines; // a dry run's lines
-    QString echo;
-    QString value;
-    QString shown;
-    bool answered = false;
-    bool confirmed = false;
-    QList<QPair<QString, QString>> rereads;
-    QString refusal; // the instrument kept or told another value
-};
-
-// The lines a change sends, as far as they do not depend on the replies.
-QStringList plannedLines(const Parameter& p, const QString& value, const QString& prefix) {
-    const QString wake = QStringLiteral("*");
-    const QString write = pageLine(writeCommand(prefix, p.mnemonic, value));
-    auto readLine = [&prefix](const char* m) {
-        return pageLine(readCommand(prefix, QString::fromLatin1(m)));
-    };
-    QStringList lines;
-    if (p.mnemonic == QLatin1String("BL")) return {pageLine(broadcastWrite(p.mnemonic, value))};
-    if (p.mnemonic == QLatin1String("UN")) lines << readLine("VR");
-    lines << wake;
-    if (p.secondWakeUp) lines << wake;
-    lines << write;
-    if (p.mnemonic == QLatin1String("PR")) lines << readLine("TR") << readLine("T1");
-    if (p.mnemonic == QLatin1String("ZV")) lines << readLine("ZS");
-    if (p.mnemonic == QLatin1String("ZS") && value == QLatin1String("1"))
-        lines << readLine("ZS") << readLine("ZV");
-    if (p.mnemonic == QLatin1String("UN"))
-        for (const QString& m : options::unitRereadsFor(false))
-            lines << pageLine(readCommand(prefix, m));
-    return lines;
-}
-
 Change writeOne(Session& s, const Channel& channel, const Parameter& p, const QString& value) {
-    Change c(p.mnemonic, value);
-    const double timeout = s.readTimeout();
-    const QString& m = p.mnemonic;
-    auto fromEcho = [&c](const QString& echo) {
-        c.echo = echo;
-        c.answered = !echo.isEmpty();
-        c.value = ParameterValue(echo);
-        c.confirmed = !c.value.isEmpty();
-    };
-    if (p.edit == catalogue::Edit::Prompt) {
-        const edit::PromptWrite w = edit::writePrompted(channel, p, value, timeout);
-        c.echo = w.echo.line;
-        c.answered = w.echo.answered();
-        c.confirmed = w.confirmed;
-        c.value = w.echo.holdsValue() ? w.echo.value() : QString();
-        if (p.showsAnswer && c.confirmed) c.value = value;
-        if (w.tr && w.tr->answered()) c.rereads.append({"TR", w.tr->value()});
-        if (w.zs) c.rereads.append({"ZS", shownFor(*catalogue::find("ZS"), w.zs->valueIfAny())});
-        if (m == QLatin1String("PR")) {
-            const Reply t1 = edit::readIntegrationT1(channel, timeout);
-            c.rereads.append({"integration_time", edit::integrationTimeText(c.value, t1.valueIfAny())});
-        }
-    } else if (m == QLatin1String("BL")) {
-        const int count = s.idsKnown() ? s.state().InstrumentCount : 96;
-        const QStringList lines = writeBaudLock(channel, value, count, timeout);
-        const options::BaudLockAnswers answers = options::baudLockAnswers(lines, value);
-        c.echo = lines.join(QString());
-        c.answered = !lines.isEmpty();
-        c.confirmed = answers.confirmed > 0;
-        c.value = c.confirmed ? value : QString();
-        if (answers.mismatch) c.refusal = options::baudLockMismatch();
-    } else if (m == QLatin1String("MD")) {
-        const BroadcastReplies replies =
-            collectBroadcastReplies(channel, writeCommand(channel.prefix, m, value));
-        c.echo = replies.lines.join(QString());
-        c.answered = !replies.lines.isEmpty();
-        c.value = replies.value();
-        c.confirmed = !c.value.isEmpty();
-    } else if (m == QLatin1String("ZS")) {
-        const ZeroSet z = writeZeroSet(channel, value, timeout);
-        fromEcho(value == QLatin1String("0") ? z.writeEcho : z.state);
-        if (!z.offset.isEmpty()) c.rereads.append({"ZV", ParameterValue(z.offset)});
-        // Taring requested is answered with "1" (requested) or "2" (on).
-        if (value == QLatin1String("1") && c.value == QLatin1String("2")) c.value = value;
-    } else if (m == QLatin1String("UN")) {
-        // The rereads depend on the model, which the page knows from its Start: VR is read first.
-        const Reply vr = readParameter(channel, QStringLiteral("VR"), timeout);
-        const UnitsChange u = writeUnits(channel, value, options::unitRereadsFor(pages::modelM(vr)), timeout);
-        fromEcho(u.echo);
-        for (const auto& [mnemonic, answer] : u.rereads)
-            c.rereads.append(
-                {mnemonic, ParameterValue(answer).isEmpty() ? texts::NoValue : ParameterValue(answer)});
-    } else {
-        fromEcho(writeOption(channel, m, value, timeout));
-    }
-    c.shown = !c.confirmed                        ? texts::NoValue
-              : p.mnemonic == QLatin1String("MD") ? shownFor(p, c.value)
-                                                  : p.showWritten(c.value).value_or(c.value);
-    if (c.confirmed && c.refusal.isEmpty() && !sameValue(c.value, value))
-        c.refusal = QStringLiteral("the instrument kept %1=%2").arg(m, c.value);
-    return c;
+    return snapshot::write(channel, p, value, s.readTimeout(), s.idsKnown() ? s.state().InstrumentCount : 96);
 }
 
 QJsonObject changeJson(const Change& c, bool dryRun) {
@@ -294,7 +163,7 @@ int writeAll(Session& s, const QString& id, const QList<QPair<const Parameter*, 
     for (const auto& [p, value] : writes) {
         Change c(p->mnemonic, value);
         if (dryRun) {
-            c.lines = plannedLines(*p, value, channel.prefix);
+            c.lines = snapshot::plannedLines(*p, value, channel.prefix);
             for (const QString& line : c.lines)
                 say(s, QStringLiteral("%1: would send %2").arg(p->mnemonic, visible(line.toLatin1())));
             for (QString& line : c.lines)
@@ -421,7 +290,7 @@ int read(Session& s, QJsonObject& doc) {
         say(s, QStringLiteral("# pressure integration time %1 s").arg(*result.integrationTime));
     doc.insert("id", s.options().id);
     doc.insert("pages", QJsonArray::fromStringList(pagesOf(s.options().page)));
-    doc.insert("parameters", parametersJson(result.parameters));
+    doc.insert("parameters", snapshot::parametersJson(result.parameters));
     doc.insert("integration_time", textOrNull(result.integrationTime));
     return Done;
 }
@@ -454,34 +323,10 @@ int set(Session& s, QJsonObject& doc) {
 
 // A document written by read --json, or a usage failure saying why not.
 QJsonObject readDocument(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        fail(Usage, QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-    QJsonParseError error{};
-    const QJsonDocument json = QJsonDocument::fromJson(file.read(qint64{16} * 1024 * 1024), &error);
-    auto notOurs = [&path](const QString& why) {
-        fail(Usage,
-             QStringLiteral("%1 is not a document written by 'cvictl read --json': %2").arg(path, why));
-    };
-    if (error.error != QJsonParseError::NoError) notOurs(error.errorString());
-    QJsonObject doc = json.object();
-    if (!json.isObject() || doc.value("command").toString() != QLatin1String("read"))
-        notOurs("no \"command\": \"read\"");
-    if (doc.value("status").toInt(-1) != Done) notOurs("it records a read that failed");
-    if (!doc.value("parameters").isArray()) notOurs("no \"parameters\" list");
-    const QJsonArray pages = doc.value("pages").toArray();
-    if (pages.isEmpty()) notOurs("no \"pages\" list");
-    for (const QJsonValue page : pages)
-        if (!pagesOf("all").contains(page.toString()))
-            notOurs(QStringLiteral("unknown page \"%1\"").arg(page.toString()));
-    for (const QJsonValue v : doc.value("parameters").toArray()) {
-        const QJsonObject p = v.toObject();
-        if (!v.isObject() || !catalogue::find(p.value("name").toString()))
-            notOurs(QStringLiteral("unknown parameter \"%1\"").arg(p.value("name").toString()));
-        if (!p.value("value").isString() && !p.value("value").isNull())
-            notOurs(QStringLiteral("the value of %1 is not text").arg(p.value("name").toString()));
-    }
-    return doc;
+    QString why;
+    const std::optional<QJsonObject> doc = snapshot::load(path, &why);
+    if (!doc) fail(Usage, why);
+    return *doc;
 }
 
 int apply(Session& s, QJsonObject& doc) {
@@ -499,52 +344,20 @@ int apply(Session& s, QJsonObject& doc) {
     QMap<QString, std::optional<QString>> current;
     for (const ParameterRead& r : now.parameters)
         current.insert(r.name, r.value);
-    QString serial;
-    QList<QPair<const Parameter*, QString>> writes;
+    const snapshot::Plan plan = snapshot::plan(source, current, s.options().id);
     QJsonArray differences;
-    bool unitChanges = false;
-    for (const QJsonValue v : source.value("parameters").toArray()) {
-        const QJsonObject o = v.toObject();
-        const Parameter& p = *catalogue::find(o.value("name").toString());
-        if (p.mnemonic == QLatin1String("SN")) serial = o.value("value").toString();
-        // The serial number and version are the instrument's own: never a difference to write.
-        if (p.mnemonic == QLatin1String("SN") || p.mnemonic == QLatin1String("VR")) continue;
-        if (o.value("value").isNull() || !current.contains(p.mnemonic)) continue;
-        const QString wanted = o.value("value").toString();
-        const std::optional<QString> here = current.value(p.mnemonic);
-        // After a new unit the instrument has rescaled what it keeps in pressure units.
-        const bool rescaled =
-            unitChanges && (p.mnemonic == QLatin1String("PA") || p.mnemonic == QLatin1String("OP"));
-        if (here && *here == wanted && !rescaled) continue;
-        QString why;
-        if (!p.editable())
-            why = QStringLiteral("read-only");
-        else if (p.mnemonic == QLatin1String("BL"))
-            why = QStringLiteral("it would change every instrument of the loop; use 'set --id NN BL=...'");
-        else if (p.mnemonic == QLatin1String("ZS") || p.mnemonic == QLatin1String("ZV"))
-            why = QStringLiteral("taring is the instrument's own state");
-        else if (!here)
-            why = QStringLiteral("instrument %1 did not answer for it").arg(s.options().id);
-        differences.append(QJsonObject{{"name", p.mnemonic},
-                                       {"from", textOrNull(here)},
-                                       {"to", wanted},
-                                       {"action", why.isEmpty() ? "write" : "skip"},
-                                       {"why", why.isEmpty() ? QJsonValue() : QJsonValue(why)}});
+    for (const snapshot::Difference& d : plan.differences) {
+        differences.append(QJsonObject{{"name", d.name},
+                                       {"from", textOrNull(d.from)},
+                                       {"to", d.to},
+                                       {"action", d.why.isEmpty() ? "write" : "skip"},
+                                       {"why", d.why.isEmpty() ? QJsonValue() : QJsonValue(d.why)}});
         say(s, QStringLiteral("%1\t%2 -> %3%4")
-                   .arg(p.mnemonic, here.value_or(texts::NoValue), wanted,
-                        why.isEmpty() ? QString() : QStringLiteral("\t(skipped: %1)").arg(why)));
-        if (!why.isEmpty()) continue;
-        // The unit goes first, its factor with it: the other values are then taken in that unit.
-        if (p.mnemonic == QLatin1String("UN") || p.mnemonic == QLatin1String("UF")) {
-            writes.insert(p.mnemonic == QLatin1String("UN")
-                              ? 0
-                              : static_cast<int>(std::min<qsizetype>(1, writes.size())),
-                          {&p, wanted});
-            if (p.mnemonic == QLatin1String("UN")) unitChanges = true;
-        } else {
-            writes.append({&p, wanted});
-        }
+                   .arg(d.name, d.from.value_or(texts::NoValue), d.to,
+                        d.why.isEmpty() ? QString() : QStringLiteral("\t(skipped: %1)").arg(d.why)));
     }
+    const QString serial = plan.serial;
+    const auto& writes = plan.writes;
     if (differences.isEmpty()) say(s, QStringLiteral("# no differences"));
     doc.insert("source", QJsonObject{{"id", source.value("id").toString()}, {"serial", serial}});
     doc.insert("differences", differences);
@@ -665,7 +478,7 @@ int link(Session& s, QJsonObject& doc) {
     doc.insert("from", settingsJson(now));
     doc.insert("to", settingsJson(next));
     // Every question goes out at the settings the instruments use now.
-    const Channel loop{s.link(), now, QString()};
+    const Channel loop{s.link(), now, QString(), &s.state()};
     const BaudLock lock = checkBaudLock(loop);
     doc.insert("locked", lock.locked());
     if (!lock.answered())
@@ -694,7 +507,7 @@ int renumber(Session& s, QJsonObject& doc) {
         before << state.idAt(i);
         after << QStringLiteral("%1").arg(first + i, 2, 10, QLatin1Char('0'));
     }
-    renumberLoop(Channel{s.link(), state.Link, QString()}, first);
+    renumberLoop(Channel{s.link(), state.Link, QString(), &state}, first);
     say(s, QStringLiteral("%1 -> %2").arg(before.join(' '), after.join(' ')));
     doc.insert("from", QJsonArray::fromStringList(before));
     doc.insert("to", QJsonArray::fromStringList(after));
@@ -730,8 +543,29 @@ int send(Session& s, QJsonObject& doc) {
     return Done;
 }
 
+int showJournal(Session& s, QJsonObject& doc) {
+    QString why;
+    const auto rows = journal::load(s.folder(), s.options().serial, s.options().since, &why);
+    if (!rows)
+        fail(Usage,
+             QStringLiteral("the change journal %1 cannot be read (%2)").arg(journal::path(s.folder()), why));
+    doc.insert("rows", journal::json(*rows));
+    if (s.options().csv) {
+        s.io().out(journal::csv(*rows).trimmed().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        return Done;
+    }
+    for (const journal::Row& r : *rows)
+        say(s, QStringList{r.time, r.port, r.id, r.serial, r.parameter, r.before, r.written,
+                           visible(r.echo.toLatin1()),
+                           r.confirmed ? QStringLiteral("yes") : QStringLiteral("no"), r.tool}
+                   .join(QLatin1Char('\t')));
+    if (rows->isEmpty()) say(s, QStringLiteral("# no changes recorded"));
+    return Done;
+}
+
 int dispatch(Session& s, QJsonObject& doc) {
     const QString& c = s.options().command;
+    if (c == QLatin1String("journal")) return showJournal(s, doc);
     if (c == QLatin1String("ports")) return ports(s, doc);
     if (c == QLatin1String("detect")) return detect(s, doc);
     if (c == QLatin1String("read")) return read(s, doc);
@@ -772,6 +606,13 @@ int run(const QStringList& arguments, Context& context, const Io& io) {
     QJsonObject doc{{"command", options.command}};
     int status = Done;
     QString error;
+    journal::setTool(QStringLiteral("cvictl"));
+    journal::setClock(context.now);
+    journal::setWarning(
+        [&io](const QString& why) { io.err(QStringLiteral("cvictl: warning: %1").arg(why)); });
+    const struct Unhook {
+        ~Unhook() { journal::setWarning({}); }
+    } unhook;
     {
         Session session(context, options, io);
         try {

@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include "Journal.h"
+
 #include <QHash>
 #include <QRegularExpression>
 
@@ -7,8 +9,8 @@ namespace cvi::ctl {
 
 namespace {
 
-const QStringList Commands = {"ports",  "detect", "read",     "set", "apply",
-                              "sample", "link",   "renumber", "send"};
+const QStringList Commands = {"ports",  "detect", "read",     "set",  "apply",
+                              "sample", "link",   "renumber", "send", "journal"};
 
 // The options each command takes besides the common ones.
 const QHash<QString, QStringList>& commandOptions() {
@@ -22,14 +24,17 @@ const QHash<QString, QStringList>& commandOptions() {
         {"link", {"--current-baud", "--current-parity"}},
         {"renumber", {"--from", "--to"}},
         {"send", {}},
+        {"journal", {"--sn", "--since", "--csv"}},
     };
     return options;
 }
 
-const QStringList Flags = {"--json", "--verbose", "--help", "-h", "--version", "--save", "--dry-run"};
+const QStringList Flags = {"--json",    "--verbose", "--help",    "-h",
+                           "--version", "--save",    "--dry-run", "--csv"};
 const QStringList Valued = {"--com",    "--port",         "--device",         "--slot", "--baud",
                             "--parity", "--timeout",      "--folder",         "--id",   "--page",
-                            "--count",  "--current-baud", "--current-parity", "--from", "--to"};
+                            "--count",  "--current-baud", "--current-parity", "--from", "--to",
+                            "--sn",     "--since"};
 
 std::optional<int> wholeNumber(const QString& text) {
     bool ok = false;
@@ -59,6 +64,7 @@ const char* const Overview =
     "  link --baud B [--parity P]      change the whole loop's baud rate and parity\n"
     "  renumber --to MM [--from NN]    give the loop new identifiers from MM on\n"
     "  send LINE                       one raw line, and whatever comes back\n"
+    "  journal [--sn SN] [--since D]   the change journal: every write of cvi and cvictl\n"
     "'cvictl help COMMAND' or 'cvictl COMMAND --help' tells more of each.\n"
     "\n"
     "Options:\n"
@@ -181,6 +187,20 @@ QString commandHelp(const QString& command) {
             "Writes LINE and CR LF as the Terminal page does, then prints every line that comes back\n"
             "until the line has been quiet for the time-out. Nothing back is status 3.\n"
             "JSON: \"line\", \"replies\": [lines without CR LF].\n");
+    if (command == QLatin1String("journal"))
+        return QStringLiteral(
+            "Usage: cvictl journal [--sn SN] [--since DATE] [--csv|--json]\n"
+            "Prints the change journal, newest first: every write cvi and cvictl made to an instrument\n"
+            "(value boxes, option dialogs, Units, Communication Setup, Renumber, restores, and cvictl\n"
+            "set, apply, link and renumber), one line each: time (ISO 8601 with its UTC offset), port,\n"
+            "ID (99: the whole loop), serial number, parameter, value shown before, value written, the\n"
+            "echo, confirmed yes or no, and the tool. The journal is Journal.db beside Report.mdb (the\n"
+            "folder of cvi.ini, see --folder); the loop is not used. --sn keeps one instrument's rows,\n"
+            "--since those made from a date (2026-05-01, from local midnight) or an ISO 8601 time on.\n"
+            "--csv prints comma-separated values with a heading line.\n"
+            "JSON: \"rows\": [{\"time\", \"port\", \"id\", \"serial\", \"parameter\", \"before\", "
+            "\"written\",\n"
+            "\"echo\", \"confirmed\", \"tool\"}].\n");
     return QString::fromLatin1(Overview);
 }
 
@@ -237,6 +257,7 @@ Options Options::parse(const QStringList& arguments) {
             if (a == QLatin1String("--version")) o.version = true;
             if (a == QLatin1String("--save")) o.save = true, given << a;
             if (a == QLatin1String("--dry-run")) o.dryRun = true, given << a;
+            if (a == QLatin1String("--csv")) o.csv = true, given << a;
             continue;
         }
         if (Valued.contains(a)) {
@@ -296,6 +317,16 @@ Options Options::parse(const QStringList& arguments) {
                             .arg(value));
                 o.page = value;
                 given << a;
+            } else if (a == QLatin1String("--sn")) {
+                o.serial = value.trimmed();
+                given << a;
+            } else if (a == QLatin1String("--since")) {
+                o.since = journal::parseSince(value);
+                if (!o.since.isValid())
+                    bad(QStringLiteral("--since expects a date (2026-05-01) or an ISO 8601 date and time "
+                                       "(2026-05-01T14:30:00+02:00), not \"%1\"")
+                            .arg(value));
+                given << a;
             } else if (a == QLatin1String("--count")) {
                 const auto n = wholeNumber(value);
                 if (!n || *n < 1)
@@ -338,6 +369,7 @@ Options Options::parse(const QStringList& arguments) {
     } else if (o.parity && !o.baud) {
         bad(QStringLiteral("--parity goes with --baud"));
     }
+    if (o.csv && o.json) bad(QStringLiteral("--csv and --json do not go together"));
     const bool needsId = o.command == QLatin1String("read") || o.command == QLatin1String("set") ||
                          o.command == QLatin1String("apply") || o.command == QLatin1String("sample");
     if (needsId && o.id.isEmpty()) bad(QStringLiteral("%1 needs --id NN").arg(o.command));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -34,6 +35,9 @@ struct Options {
     QString from, to;
     std::optional<int> currentBaud;
     char currentParity = 0;
+    QString serial;  // journal --sn
+    QDateTime since; // journal --since; invalid: from the first row
+    bool csv = false;
 
     QString error; // why the line could not be used
 

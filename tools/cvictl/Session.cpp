@@ -208,7 +208,7 @@ Channel Session::channelTo(const QString& id) {
                           .arg(id, slotName(), ids.join(QStringLiteral(", "))));
     }
     state_.AddressPrefix = addressPrefixFor(id);
-    state_.Record.clear(id);
+    if (state_.Record.id != id) state_.Record.clear(id);
     return channelOf(*link_, state_);
 }
 
