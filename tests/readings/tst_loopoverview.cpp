@@ -5,6 +5,7 @@
 #include "Frames.h"
 #include "LoopOverview.h"
 #include "Readings.h"
+#include "ScriptedPort.h"
 
 #include <QTableWidget>
 
@@ -86,6 +87,63 @@ private slots:
         QCOMPARE(lines.count("*0200SN\r\n") > 1, faults.contains("02 silent"));
         QCOMPARE(lines.count("*0200P3\r\n") > 0, !faults.contains("02 silent"));
         QCOMPARE(lines.count("**0100VR\r\n") > 0, faults.contains("01 slow"));
+    }
+
+    // The reader the overview and the live windows share, on a scripted line: what comes, what is
+    // asked ("P3", or a parameter), Exit at once or not; the answer, the lines passed over, and
+    // what the next open of the port lets pass before the next line is read.
+    void reader_data() {
+        table({"arriving", "ask", "exit", "answer", "passed", "next"},
+              {{"a star restarts the line", "xx*00*0001 14.7", "P3", "", "*0001 14.7", "", ""},
+               {"a bare LF breaks it", "*0001 14.7\n|*0001 15.0", "P3", "", "", "", ""},
+               {"an endless line is broken", QString(5000, 'x') + "*0001 14.7", "P3", "", "", "", ""},
+               {"another's line and a parameter passed over", "*0002 1.0|*0001VR=5.10|*0001 14.7", "P3", "",
+                "*0001 14.7", "*0002 1.0|*0001VR=5.10", ""},
+               {"a parameter's own answer only", "*0001 14.7|*0001SN=100001", "SN", "", "*0001SN=100001",
+                "*0001 14.7", ""},
+               {"Exit: the answer is owed", "*0001 14.7|*0001 15.0", "P3", "exit", "", "", "*0001 15.0"}});
+    }
+    void reader() {
+        const auto [arriving, ask, exit, answer, passed, next] =
+            cells("arriving", "ask", "exit", "answer", "passed", "next");
+        sim::VirtualClock clock;
+        sim::SimRuntime runtime{clock};
+        PortMap map;
+        auto* port = new ScriptedPort(clock);
+        Link link(runtime, map, std::unique_ptr<ScriptedPort>(port));
+        link.OpenPort(LinkSettings::of("COM 1", 9600, 'N'));
+        double at = 0.2;
+        for (const QString& line : arriving.split('|'))
+            port->arrive(at += 0.1, line.toLatin1() + (line.endsWith('\n') ? "" : "\r\n"));
+        LiveReader reader(link, [&exit = exit] { return !exit.isEmpty(); });
+        QStringList heard;
+        reader.onPassedOver([&heard](const QString& l) { heard << l.trimmed(); });
+        QCOMPARE(reader.ask("01", ask, 2.0, ask != "P3").trimmed(), answer);
+        QCOMPARE(heard.join('|'), passed);
+        if (exit.isEmpty()) return;
+        link.ClosePort();
+        link.OpenPort(LinkSettings::of("COM 1", 9600, 'N'));
+        QCOMPARE(link.ReadInput(2.0).value_or("none").trimmed(), next);
+    }
+
+    // The recovery after a reading that did not come: true when characters came within the
+    // pause, and then one second more for the rest of them; Exit ends it without that second.
+    void recovery() {
+        for (const bool exit : {false, true}) {
+            sim::VirtualClock clock;
+            sim::SimRuntime runtime{clock};
+            PortMap map;
+            auto* port = new ScriptedPort(clock);
+            Link link(runtime, map, std::unique_ptr<ScriptedPort>(port));
+            link.OpenPort(LinkSettings::of("COM 1", 9600, 'N'));
+            port->arrive(0.1, "*0001VR=5.10\r\n");
+            LiveReader reader(link, [&clock, exit] { return exit && clock.now() > 0.2; });
+            QCOMPARE(reader.recover("0100", 0.5), !exit);
+            QVERIFY2(exit ? clock.now() < 0.6 : qAbs(clock.now() - 1.5) < 0.01,
+                     qPrintable(QString::number(clock.now())));
+            QCOMPARE(port->writtenBytes(), QByteArray("*0100VR\r\n"));
+            QCOMPARE(link.InBufferCount(), 0);
+        }
     }
 };
 
