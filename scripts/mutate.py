@@ -20,6 +20,7 @@ Use a build without sanitizers for speed, e.g.
 """
 import argparse
 import pathlib
+import signal
 import subprocess
 import sys
 import time
@@ -77,6 +78,8 @@ def ctest(build, select, exclude=None):
 
 
 def main():
+    # A kill mid-run still puts the planted file back (the finally below runs on SystemExit).
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit('stopped'))
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument('--build', default=str(ROOT / 'build-mut'))
     ap.add_argument('--list', default=str(ROOT / 'scripts' / 'mutations.txt'))
