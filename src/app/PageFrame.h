@@ -45,6 +45,7 @@ public:
 private:
     PageContext page_;
     Operator& op_;
+    bool toldBroken_ = false; // one "CR and LF" message per exchange, however many lines broke
 };
 
 // Puts an observer on a link for the length of a scope, and the previous one back after it.

@@ -54,6 +54,9 @@ public:
     const PortMap& ports() const { return ports_; }
     void setObserver(ExchangeObserver* observer) { observer_ = observer; }
     ExchangeObserver* observer() const { return observer_; }
+    // Lines reported as broken so far: a window that told the operator about the line once
+    // need not add its own "can't read" for the same reply.
+    int brokenLines() const { return brokenLines_; }
 
     // ---- the port ----
     // The device and line settings an open hands to the port: the slot's device from the map.
@@ -140,6 +143,7 @@ private:
     const PortMap& ports_;
     std::unique_ptr<SerialPort> port_;
     ExchangeObserver* observer_ = nullptr;
+    int brokenLines_ = 0;
 
     QString device_;            // the device of the last open
     LineState* line_ = nullptr; // the line while this object holds it

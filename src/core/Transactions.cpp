@@ -315,6 +315,8 @@ UnitsChange writeUnits(const Channel& channel, const QString& code, const QStrin
     const Transaction t(channel, true);
     t.send(writeCommand(channel.prefix, QStringLiteral("UN"), code));
     result.echo = t.readReply(timeout, 0.5, QStringLiteral("UN"));
+    // What a time-out leaves (noise at a wrong baud rate, a fragment) confirms nothing.
+    if (!answers(result.echo, channel.prefix, QStringLiteral("UN"))) result.echo.clear();
     // Without a confirmed write the instrument keeps its old unit: nothing to read again.
     if (ParameterValue(result.echo).isEmpty()) return result;
     for (const QString& mnemonic : rereads) {

@@ -133,7 +133,8 @@ struct Bench : PageBench {
             const catalogue::Parameter* p = catalogue::forBox(box->objectName());
             const QString v = inst("01").param(p ? p->mnemonic : QString()), shown = box->text();
             if (p && p->box == box->objectName() && !shown.isEmpty() &&
-                !QStringList{v, v.trimmed(), p->show(v).value_or(v), p->showWritten(v).value_or(v)}.contains(shown))
+                !QStringList{v, v.trimmed(), p->show(v).value_or(v), p->showWritten(v).value_or(v)}.contains(
+                    shown))
                 wrong << box->objectName() + "=" + shown;
         }
         return wrong.join(' ');
@@ -157,7 +158,9 @@ inline QString unless(bool ok, const QString& why) {
 inline QList<Entry> entries() {
     auto cfg = [](Bench& b) { b.startConfiguration(); };
     auto boxes = [](Bench& b) { return b.boxesWrong(); };
-    auto status0 = [](Bench& b) { return unless(b.ctlStatus == 0, "status " + QString::number(b.ctlStatus)); };
+    auto status0 = [](Bench& b) {
+        return unless(b.ctlStatus == 0, "status " + QString::number(b.ctlStatus));
+    };
     QList<Entry> out = {
         {"Startup detection",
          [](Bench& b) {
@@ -166,17 +169,20 @@ inline QList<Entry> entries() {
          },
          [](Bench& b) { return unless(b.state.IDList == "010203", "found " + b.state.IDList); }},
         {"Configuration Start", [](Bench& b) { b.rechoose("cboConfiguration", 0, "cmdConfigurationStart"); },
-         [](Bench& b) { return unless(b.text("lblPR") == "238", "lblPR " + b.text("lblPR")) + b.boxesWrong(); }},
-        {"Calibration Start", [](Bench& b) { b.rechoose("cboCalibration", 0, "cmdCalibrationStart"); }, boxes},
-        {"value-box edit",
-         [](Bench& b) { b.edit("lblPR", QString::number(300 + ++b.edits)); },
+         [](Bench& b) {
+             return unless(b.text("lblPR") == "238", "lblPR " + b.text("lblPR")) + b.boxesWrong();
+         }},
+        {"Calibration Start", [](Bench& b) { b.rechoose("cboCalibration", 0, "cmdCalibrationStart"); },
+         boxes},
+        {"value-box edit", [](Bench& b) { b.edit("lblPR", QString::number(300 + ++b.edits)); },
          [](Bench& b) {
              const QString pr = QString::number(300 + b.edits);
              return unless(b.text("lblPR") == pr && b.inst("01").param("PR") == pr, "PR not written") +
                     b.boxesWrong();
          },
          cfg}};
-    for (const char* box : {"lblDD", "lblDP", "lblIM", "lblIC", "lblAR", "lblZL", "lblBL", "lblZS", "lblUnit"})
+    for (const char* box :
+         {"lblDD", "lblDP", "lblIM", "lblIC", "lblAR", "lblZL", "lblBL", "lblZS", "lblUnit"})
         out << Entry{box, [box](Bench& b) { b.optionDialog(box); }, boxes, cfg};
     out += QList<Entry>{
         {"Communication Setup",
@@ -190,7 +196,9 @@ inline QList<Entry> entries() {
              b.dialog({"cmdTimeoutOK"});
              b.main->action("mnuTimeout")->trigger();
          },
-         [](Bench& b) { return unless(b.state.CommTimeout > 0, "no time-out"); }, {}, false},
+         [](Bench& b) { return unless(b.state.CommTimeout > 0, "no time-out"); },
+         {},
+         false},
         {"Renumber",
          [](Bench& b) {
              b.op.answers.enqueue("1");
@@ -230,19 +238,36 @@ inline QList<Entry> entries() {
              b.main->action("mnuPrint")->trigger();
          },
          [](Bench& b) { return unless(QFile::exists(b.op.saveAnswer + ".pdf"), "no PDF"); }, cfg, false},
-        {"cvictl read", [](Bench& b) { b.ctl({"read", "--id", "01", "--baud", "9600"}); }, status0},
-        {"cvictl set",
-         [](Bench& b) { b.ctl({"set", "--id", "01", "--baud", "9600", "PR=" + QString(b.inst("01").param("PR") == "240" ? "250" : "240")}); },
+        {"cvictl read",
+         [](Bench& b) {
+             b.ctl({"read", "--id", "01", "--baud", "9600"});
+         },
          status0},
-        {"cvictl apply", [](Bench& b) { b.ctl({"apply", "--id", "02", "--baud", "9600", b.applyFile}); }, status0,
+        {"cvictl set",
+         [](Bench& b) {
+             b.ctl({"set", "--id", "01", "--baud", "9600",
+                    "PR=" + QString(b.inst("01").param("PR") == "240" ? "250" : "240")});
+         },
+         status0},
+        {"cvictl apply",
+         [](Bench& b) {
+             b.ctl({"apply", "--id", "02", "--baud", "9600", b.applyFile});
+         },
+         status0,
          [](Bench& b) {
              b.ctl({"read", "--id", "01", "--baud", "9600", "--json"});
              QFile f(b.applyFile = b.folder.filePath("01.json"));
              if (f.open(QIODevice::WriteOnly)) f.write(b.ctlOut.toUtf8());
          }},
-        {"cvictl sample", [](Bench& b) { b.ctl({"sample", "--id", "01", "--baud", "9600", "P3", "--timeout", "2"}); }, status0},
+        {"cvictl sample",
+         [](Bench& b) {
+             b.ctl({"sample", "--id", "01", "--baud", "9600", "P3", "--timeout", "2"});
+         },
+         status0},
         {"cvictl link",
-         [](Bench& b) { b.ctl({"link", "--baud", "9600", "--current-baud", "9600", "--current-parity", "N"}); },
+         [](Bench& b) {
+             b.ctl({"link", "--baud", "9600", "--current-baud", "9600", "--current-parity", "N"});
+         },
          status0}};
     return out;
 }
@@ -298,8 +323,9 @@ inline Cell runCell(Bench& b, const Entry& e, Fault f) {
     c.problems = r.mid(r.indexOf("|") + 1);
     if (c.told.size() > 1) c.problems << QString::number(c.told.size()) + " messages";
     for (const QString& t : c.told)
+        // The documented titles; none: a plain message box (a live window's error).
         if (!QRegularExpression("^(Warning|Info|Error|Error !|Error!|Data Error|Buffer Overflow|Caution!|"
-                                "User Error|Communication Error|cvictl): \\S")
+                                "User Error|Communication Error|cvictl|): \\S")
                  .match(t)
                  .hasMatch())
             c.problems << "undocumented: " + t;
