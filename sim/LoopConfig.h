@@ -44,8 +44,8 @@ struct LoopConfig {
     // Each instrument re-sends passing characters with its own parity (false), or repeats them
     // bit for bit (true), which keeps every reply's own parity visible in a mixed loop.
     bool transparentRepeat = false;
-    bool broken = false;      // the loop is open after the last instrument for broadcasts
-    bool cut = false;         // the wire into the computer is cut: nothing the loop sends arrives
+    bool broken = false; // the loop is open after the last instrument for broadcasts
+    bool cut = false;    // the wire into the computer is cut: nothing the loop sends arrives
     // The device carrying the line vanishes 10 ms after the program's n-th write (0: never), as an
     // adapter pulled in the middle of an exchange. Counted again after each loss.
     int lostAfterWrites = 0;
