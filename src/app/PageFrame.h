@@ -41,6 +41,7 @@ public:
     void received(const QString& line) override { appendReply(page_.response, line); }
     void brokenLine() override;
     void unexpectedReply() override;
+    void watching() override { toldBroken_ = false; }
 
 private:
     PageContext page_;
@@ -52,6 +53,7 @@ private:
 class Observing {
 public:
     Observing(Link& link, ExchangeObserver* observer) : link_(link), previous_(link.observer()) {
+        if (observer) observer->watching();
         link_.setObserver(observer);
     }
     ~Observing() { link_.setObserver(previous_); }

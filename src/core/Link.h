@@ -29,6 +29,8 @@ public:
     virtual void brokenLine() {}
     // A broadcast reply for another mnemonic ("The responce is not an expected responce!").
     virtual void unexpectedReply() {}
+    // A window puts this observer on the link for one exchange (a Start, a Send).
+    virtual void watching() {}
 };
 
 // One window's serial object and the readers on it. Every window owns one; all of them address

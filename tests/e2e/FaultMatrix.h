@@ -102,6 +102,7 @@ struct Bench : PageBench {
     void sample(const QString& option, bool continuous = false) {
         w<QTabWidget>("Panel")->setCurrentIndex(PageHost::Sampling);
         rechoose("cboSampling", 0, "cmdSamplingStart");
+        if (!op.messages.isEmpty()) return; // told at Start: the operator sees to the line first
         w<QAbstractButton>(option)->click();
         if (continuous) later(3.0, [this] { press("cmdStop"); });
         press("cmdSend");

@@ -7,12 +7,15 @@
 
 #include <QTest>
 
+#include <csignal>
+
 using namespace cvi;
 
 class TestCviSim : public QObject {
     Q_OBJECT
 private slots:
     void quietWhileClosedAndWrongBaudIsNoise();
+    void adapterPulledAndPluggedBack();
 };
 
 namespace {
@@ -60,6 +63,32 @@ void TestCviSim::quietWhileClosedAndWrongBaudIsNoise() {
     h.link->ClosePort();
     QVERIFY(!noise.isEmpty());
     QVERIFY(!noise.contains('*'));
+}
+
+// The adapter vanishes mid-exchange, link and all: the reader says the device was lost, the port
+// closes, and once the adapter is back behind the same link the next open works, no restart.
+void TestCviSim::adapterPulledAndPluggedBack() {
+    SimProcess sim;
+    QVERIFY(sim.start({"--baud", "9600", "--ids", "01"}));
+    Host h(sim.link);
+    const LinkSettings loop = LinkSettings::of("COM 1", 9600, 'N');
+    h.link->OpenPort(loop);
+    h.link->Output("**0100P4\r\n");
+    QVERIFY(h.collect(2.0).contains("*0001 14.6"));
+    ::kill(sim.process.processId(), SIGUSR1);
+    QTRY_VERIFY(!QFileInfo::exists(sim.link));
+    try {
+        h.collect(1.0), h.link->Output("*0100SN\r\n"), h.link->ReadInput(1.0);
+        QFAIL("the pulled adapter went unnoticed");
+    } catch (const PortError& e) {
+        QCOMPARE(e.kind(), PortError::Kind::DeviceLost);
+    }
+    h.link->ClosePort();
+    ::kill(sim.process.processId(), SIGUSR2);
+    QTRY_VERIFY(QFileInfo(sim.link).isSymLink());
+    h.link->OpenPort(loop);
+    h.link->Output("*9900VR\r\n*0100SN\r\n");
+    QVERIFY(h.collect(1.0).contains("*0001SN="));
 }
 
 QTEST_GUILESS_MAIN(TestCviSim)
