@@ -281,11 +281,11 @@ struct Cell {
     qint64 wallMs = 0;
 };
 
-inline QStringList runAction(Bench& b, const Entry& e, double* took = nullptr) {
-    b.op.messages.clear();
-    b.wire().clear();
-    b.ctlStatus = -1;
-    b.overdue = false;
+inline Cell runAction(Bench& b, const Entry& e) {
+    Cell c;
+    QElapsedTimer wall;
+    wall.start();
+    b.op.messages.clear(), b.wire().clear(), b.ctlStatus = -1, b.overdue = false;
     const double start = b.clock.now();
     const auto watchdog = b.clock.at(start + Bound, [&b] {
         b.overdue = true; // the operator gives up: Exit, Stop, another page
@@ -296,47 +296,36 @@ inline QStringList runAction(Bench& b, const Entry& e, double* took = nullptr) {
     });
     e.act(b);
     b.idle(0.001);
-    if (took) *took = b.clock.now() - start;
+    c.seconds = b.clock.now() - start, c.wallMs = wall.elapsed();
     b.clock.cancel(watchdog);
     b.op.dialogs.clear(), b.op.answers.clear();
-    QStringList told;
     for (const auto& m : b.op.messages)
-        told << m.title + ": " + m.text;
+        if (m.title != "Caution!") c.told << m.title + ": " + m.text; // Units: the 16-bit limits
     for (const QString& line : b.ctlErr.split('\n', Qt::SkipEmptyParts))
-        if (line.startsWith("cvictl:")) told << line;
-    QStringList problems;
-    if (b.overdue) problems << QStringLiteral("still running after %1 s").arg(Bound);
-    if (b.loop->attached() || b.runtime.line(PortMap::Simulated).holder) problems << "the port is held";
-    if (pointerIsBusy()) problems << "the pointer stays busy";
-    if (b.ctlStatus > int(ctl::PortFailed)) problems << "cvictl status " + QString::number(b.ctlStatus);
-    return told + QStringList{"|"} + problems;
+        if (line.startsWith("cvictl:")) c.told << line;
+    if (b.overdue) c.problems << QStringLiteral("still running after %1 s").arg(Bound);
+    if (b.loop->attached() || b.runtime.line(PortMap::Simulated).holder) c.problems << "the port is held";
+    if (pointerIsBusy()) c.problems << "the pointer stays busy";
+    if (b.ctlStatus > int(ctl::PortFailed)) c.problems << "cvictl status " + QString::number(b.ctlStatus);
+    if (c.told.size() > 1) c.problems << QString::number(c.told.size()) + " messages";
+    return c;
 }
 
 inline Cell runCell(Bench& b, const Entry& e, Fault f) {
-    Cell c;
-    QElapsedTimer wall;
-    wall.start();
     b.set(f, true);
-    QStringList r = runAction(b, e, &c.seconds);
-    c.wallMs = wall.elapsed();
-    c.told = r.mid(0, r.indexOf("|"));
-    c.told.removeIf([](const QString& t) { return t.startsWith("Caution!"); }); // Units: the 16-bit limits
-    c.problems = r.mid(r.indexOf("|") + 1);
-    if (c.told.size() > 1) c.problems << QString::number(c.told.size()) + " messages";
+    Cell c = runAction(b, e);
+    if (f == Fault::None && !c.told.isEmpty()) c.problems << "told on a healthy loop";
+    // The documented titles; none: a plain message box (a live window's error).
     for (const QString& t : c.told)
-        // The documented titles; none: a plain message box (a live window's error).
-        if (!QRegularExpression("^(Warning|Info|Error|Error !|Error!|Data Error|Buffer Overflow|Caution!|"
+        if (!QRegularExpression("^(Warning|Info|Error|Error !|Error!|Data Error|Buffer Overflow|"
                                 "User Error|Communication Error|cvictl|): \\S")
                  .match(t)
                  .hasMatch())
             c.problems << "undocumented: " + t;
     b.set(f, false);
     b.idle(3.0); // what the fault left on its way
-    r = runAction(b, e);
-    QStringList told = r.mid(0, r.indexOf("|"));
-    told.removeIf([](const QString& t) { return t.startsWith("Caution!"); }); // Units: the 16-bit limits
-    const QString wrong = e.wrong(b);
-    for (const QString& p : r.mid(r.indexOf("|") + 1) + told + QStringList{wrong})
+    const Cell then = runAction(b, e);
+    for (const QString& p : then.problems + then.told + QStringList{e.wrong(b)})
         if (!p.isEmpty()) c.problems << "then: " + p;
     if (e.talks && b.wire().received().isEmpty()) c.problems << "then: nothing heard";
     return c;
