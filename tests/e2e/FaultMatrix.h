@@ -62,16 +62,20 @@ struct Bench : PageBench {
         loop->config().lostAfterWrites = on && f == Fault::Lost ? 1 : 0;
         loop->restoreDevice();
     }
+    void tab(int index) { w<QTabWidget>("Panel")->setCurrentIndex(index); }
     void later(double dt, std::function<void()> fn) {
         clock.at(clock.now() + dt, [fn] { QTimer::singleShot(0, qApp, fn); });
     }
-    // The next dialog: the operator clicks `controls` in turn (those that exist), then leaves it.
-    void dialog(const QStringList& controls) {
-        op.dialogs.enqueue([controls](QDialog& d) {
-            for (const QString& c : controls)
-                if (auto* b = d.findChild<QAbstractButton*>(c); b && b->isEnabled()) b->click();
-            return d.result();
-        });
+    // The menu command `action`; in each dialog that follows the operator clicks the controls of
+    // its list in turn (those that exist), then leaves it.
+    void menu(const char* action, const QList<QStringList>& dialogs) {
+        for (const QStringList& controls : dialogs)
+            op.dialogs.enqueue([controls](QDialog& d) {
+                for (const QString& c : controls)
+                    if (auto* b = d.findChild<QAbstractButton*>(c); b && b->isEnabled()) b->click();
+                return d.result();
+            });
+        main->action(action)->trigger();
     }
     // The option dialog of `box`: the first option not already chosen, then OK.
     void optionDialog(const QString& box) {
@@ -94,13 +98,14 @@ struct Bench : PageBench {
         });
         main->action(menu)->trigger();
     }
-    // Another instrument and back: the page needs its Start again.
-    void rechoose(const QString& list, int id, const QString& button) {
+    // Another instrument and back (the page needs its Start again), `option` chosen, `button`.
+    void rechoose(const QString& list, int id, const QString& button, const QString& option = {}) {
         choose(list, (id + 1) % 3), choose(list, id);
+        if (!option.isEmpty()) w<QAbstractButton>(option)->click();
         press(button);
     }
     void sample(const QString& option, bool continuous = false) {
-        w<QTabWidget>("Panel")->setCurrentIndex(PageHost::Sampling);
+        tab(PageHost::Sampling);
         rechoose("cboSampling", 0, "cmdSamplingStart");
         if (!op.messages.isEmpty()) return; // told at Start: the operator sees to the line first
         w<QAbstractButton>(option)->click();
@@ -111,21 +116,17 @@ struct Bench : PageBench {
             press("cmdSend");
         }
     }
-    void page(int index, const QString& list, int id, const QString& button) {
-        w<QTabWidget>("Panel")->setCurrentIndex(index);
-        choose(list, (id + 1) % 3), choose(list, id);
-        if (index == PageHost::System) w<QAbstractButton>("OptMC")->click();
-        press(button);
-    }
-    void ctl(const QStringList& args) {
+    void ctl(QStringList args) {
         ctlOut.clear(), ctlErr.clear();
+        args.replaceInStrings(QRegularExpression("^@$"), applyFile);
+        args.replaceInStrings("PR=@", inst("01").param("PR") == "240" ? "PR=250" : "PR=240");
         ctl::Context context{runtime, {}, QProcessEnvironment(), folder.path()};
         context.makePort = [this](const QString&) -> std::unique_ptr<SerialPort> {
             return std::make_unique<sim::SimPort>(*loop);
         };
         const ctl::Io io{[this](const QString& t) { ctlOut += t + '\n'; },
                          [this](const QString& t) { ctlErr += t + '\n'; }};
-        ctlStatus = ctl::run(QStringList{"--device", "sim"} + args, context, io);
+        ctlStatus = ctl::run(QStringList{"--device", "sim", "--baud", "9600"} + args, context, io);
     }
     // The value boxes on show that hold something other than what instrument 01 holds.
     QString boxesWrong() {
@@ -165,8 +166,7 @@ inline QList<Entry> entries() {
     QList<Entry> out = {
         {"Startup detection",
          [](Bench& b) {
-             b.dialog({"cmdStart", "CmdOK"});
-             b.main->action("mnuStartup")->trigger();
+             b.menu("mnuStartup", {{"cmdStart", "CmdOK"}});
          },
          [](Bench& b) { return unless(b.state.IDList == "010203", "found " + b.state.IDList); }},
         {"Configuration Start", [](Bench& b) { b.rechoose("cboConfiguration", 0, "cmdConfigurationStart"); },
@@ -188,22 +188,18 @@ inline QList<Entry> entries() {
     out += QList<Entry>{
         {"Communication Setup",
          [](Bench& b) {
-             b.dialog({"Opt9600", "OptNoParity", "CmdOK"});
-             b.main->action("mnuSettings")->trigger();
+             b.menu("mnuSettings", {{"Opt9600", "OptNoParity", "CmdOK"}});
          },
          [](Bench& b) { return unless(b.state.Link.baud == 9600, "settings changed"); }},
         {"time-outs",
-         [](Bench& b) {
-             b.dialog({"cmdTimeoutOK"});
-             b.main->action("mnuTimeout")->trigger();
-         },
+         [](Bench& b) { b.menu("mnuTimeout", {{"cmdTimeoutOK"}}); },
          [](Bench& b) { return unless(b.state.CommTimeout > 0, "no time-out"); },
          {},
          false},
         {"Renumber",
          [](Bench& b) {
              b.op.answers.enqueue("1");
-             b.w<QTabWidget>("Panel")->setCurrentIndex(PageHost::Configuration);
+             b.tab(PageHost::Configuration);
              b.press("cmdAutoNumber");
          },
          [](Bench& b) { return unless(b.state.IDList == "010203", "IDs " + b.state.IDList); }},
@@ -214,17 +210,18 @@ inline QList<Entry> entries() {
         {"Pressure window", [](Bench& b) { b.live("mnuPressure", "01"); }, boxes},
         {"Sensor window", [](Bench& b) { b.live("mnuSensor", "01"); }, boxes},
         {"Atmo 3 window", [](Bench& b) { b.live("mnuAtmo3", "03"); }, boxes},
-        {"Atmo3 page", [](Bench& b) { b.page(PageHost::Atmo3, "cboAnalog", 2, "cmdAnalogSend"); },
+        {"Atmo3 page", [](Bench& b) { b.tab(PageHost::Atmo3), b.rechoose("cboAnalog", 2, "cmdAnalogSend"); },
          [](Bench& b) { return unless(b.text("lblSerNum") == "300417", "SN " + b.text("lblSerNum")); }},
-        {"System page", [](Bench& b) { b.page(PageHost::System, "cboSystem", 0, "cmdSysSend"); },
+        {"System page",
+         [](Bench& b) { b.tab(PageHost::System), b.rechoose("cboSystem", 0, "cmdSysSend", "OptMC"); },
          [](Bench& b) { return unless(b.text("lblSystemSN") == "104512", "SN " + b.text("lblSystemSN")); }},
         {"Beep", [](Bench& b) { b.press("cmdOverpressure"); }, boxes, cfg, false},
         {"Terminal",
          [](Bench& b) { // the page listens from the event loop; Send at 0.2 s, the page left at 2 s
              b.clock.at(b.clock.now() + 0.2, [&b] { b.press("Send"); });
-             b.clock.at(b.clock.now() + 2.0, [&b] { b.w<QTabWidget>("Panel")->setCurrentIndex(0); });
+             b.clock.at(b.clock.now() + 2.0, [&b] { b.tab(0); });
              b.w<QLineEdit>("txtCmd")->setText("*0100VR");
-             b.w<QTabWidget>("Panel")->setCurrentIndex(PageHost::Terminal);
+             b.tab(PageHost::Terminal);
              QCoreApplication::processEvents();
              b.idle(2.0);
          },
@@ -234,42 +231,25 @@ inline QList<Entry> entries() {
          }},
         {"report",
          [](Bench& b) {
-             b.dialog({"CmdOK"});
-             b.dialog({"cmdSavePdf"});
-             b.main->action("mnuPrint")->trigger();
+             b.menu("mnuPrint", {{"CmdOK"}, {"cmdSavePdf"}});
          },
          [](Bench& b) { return unless(QFile::exists(b.op.saveAnswer + ".pdf"), "no PDF"); }, cfg, false},
-        {"cvictl read",
-         [](Bench& b) {
-             b.ctl({"read", "--id", "01", "--baud", "9600"});
-         },
-         status0},
-        {"cvictl set",
-         [](Bench& b) {
-             b.ctl({"set", "--id", "01", "--baud", "9600",
-                    "PR=" + QString(b.inst("01").param("PR") == "240" ? "250" : "240")});
-         },
-         status0},
-        {"cvictl apply",
-         [](Bench& b) {
-             b.ctl({"apply", "--id", "02", "--baud", "9600", b.applyFile});
-         },
-         status0,
-         [](Bench& b) {
-             b.ctl({"read", "--id", "01", "--baud", "9600", "--json"});
-             QFile f(b.applyFile = b.folder.filePath("01.json"));
-             if (f.open(QIODevice::WriteOnly)) f.write(b.ctlOut.toUtf8());
-         }},
-        {"cvictl sample",
-         [](Bench& b) {
-             b.ctl({"sample", "--id", "01", "--baud", "9600", "P3", "--timeout", "2"});
-         },
-         status0},
-        {"cvictl link",
-         [](Bench& b) {
-             b.ctl({"link", "--baud", "9600", "--current-baud", "9600", "--current-parity", "N"});
-         },
-         status0}};
+    };
+    // cvictl: "@" stands for the apply file (01's parameters, read before the first cell), "PR=@"
+    // for the PR that 01 does not hold (240 or 250).
+    auto saveApply = [](Bench& b) {
+        b.ctl({"read", "--id", "01", "--json"});
+        QFile f(b.applyFile = b.folder.filePath("01.json"));
+        if (f.open(QIODevice::WriteOnly)) f.write(b.ctlOut.toUtf8());
+    };
+    for (const QStringList& args :
+         QList<QStringList>{{"read", "--id", "01"},
+                            {"set", "--id", "01", "PR=@"},
+                            {"apply", "--id", "02", "@"},
+                            {"sample", "--id", "01", "P3", "--timeout", "2"},
+                            {"link", "--current-baud", "9600", "--current-parity", "N"}})
+        out << Entry{"cvictl " + args[0], [args](Bench& b) { b.ctl(args); }, status0,
+                     args[0] == "apply" ? saveApply : std::function<void(Bench&)>()};
     return out;
 }
 
@@ -292,7 +272,7 @@ inline Cell runAction(Bench& b, const Entry& e) {
         for (auto* window : b.main->findChildren<LiveWindow*>())
             window->findChild<QAbstractButton*>("CmdExit")->click();
         if (b.enabled("cmdStop")) b.press("cmdStop");
-        b.w<QTabWidget>("Panel")->setCurrentIndex(PageHost::Sampling);
+        b.tab(PageHost::Sampling);
     });
     e.act(b);
     b.idle(0.001);
