@@ -237,15 +237,13 @@ void OptionDialog::applyUnits() {
     show(member_.valueBox, shownAs(code_), member_.mnemonic, change.echo);
     setSwitches(options::userFactorSwitches(code_));
 
-    bool warned = false; // one warning: the reads that follow fail for the same reason
     for (const auto& [mnemonic, answer] : change.rereads) {
         const auto& reread =
             *std::find_if(options::unitRereads().cbegin(), options::unitRereads().cend(),
                           [&m = mnemonic](const options::Reread& r) { return r.mnemonic == m; });
         const QString value = ParameterValue(answer);
         if (value.isEmpty()) {
-            if (!std::exchange(warned, true))
-                main_.op().message(reread.warning, options::warningTitle(), Operator::Icon::Exclamation);
+            main_.op().message(reread.warning, options::warningTitle(), Operator::Icon::Exclamation);
             show(reread.valueBox, Dash, mnemonic, answer);
         } else {
             show(reread.valueBox, value, mnemonic, answer);
