@@ -215,7 +215,9 @@ inline QList<Entry> entries() {
         {"System page",
          [](Bench& b) { b.tab(PageHost::System), b.rechoose("cboSystem", 0, "cmdSysSend", "OptMC"); },
          [](Bench& b) { return unless(b.text("lblSystemSN") == "104512", "SN " + b.text("lblSystemSN")); }},
-        {"Beep", [](Bench& b) { b.press("cmdOverpressure"); }, boxes, cfg, false},
+        {"Beep", [](Bench& b) { b.press("cmdOverpressure"); },
+         [](Bench& b) { return unless(b.wire().written().endsWith("**0100BP\r\n"), "no beep written"); }, cfg,
+         false},
         {"Terminal",
          [](Bench& b) { // the page listens from the event loop; Send at 0.2 s, the page left at 2 s
              b.clock.at(b.clock.now() + 0.2, [&b] { b.press("Send"); });
