@@ -110,6 +110,11 @@ void Instrument::setParam(const QString& mnemonic, const QString& value) {
     }
 }
 
+void Instrument::setBaud(int baud) {
+    baud_ = baud;
+    params_.insert(QStringLiteral("BR"), QString::number(baud));
+}
+
 unsigned char Instrument::image(unsigned char c) const {
     return Loop::encode(c, parity_, parity_ == 'N' ? 8 : 7);
 }
@@ -236,7 +241,9 @@ void Instrument::lineForMe(const QByteArray& line, double t) {
         busyUntil_ > t && !continuous() && !streaming() && loop_.config().finishMeasurementFirst;
     stopContinuous();
     bool deferred = false;
-    const QString reply = execute(body, false, t, deferred);
+    QString reply = execute(body, false, t, deferred);
+    // A parameter reply ("*0001PR=238") names another parameter; data replies carry no mnemonic.
+    if (config_.faults.wrongMnemonic && reply.size() >= 8 && reply[7] == '=') reply.replace(5, 2, "XX");
     if (!deferred) {
         if (measuring && !reply.isEmpty())
             send(reply, busyUntil_ + 1e-6, true);

@@ -33,6 +33,8 @@ public:
     bool has(const QString& mnemonic) const { return params_.contains(mnemonic); }
     QString param(const QString& mnemonic) const { return params_.value(mnemonic); }
     void setParam(const QString& mnemonic, const QString& value);
+    // Listens and sends at this baud rate from now on.
+    void setBaud(int baud);
     const QMap<QString, QString>& params() const { return params_; }
 
     // A character (as the 8 bits between start and stop bit) reaches the instrument at time t;

@@ -127,8 +127,17 @@ void Loop::loseDevice() {
     if (onDeviceLost) onDeviceLost();
 }
 
+void Loop::setInstrumentsBaud(int baud) {
+    for (auto& i : instruments_)
+        i->setBaud(baud);
+}
+
 void Loop::hostWrite(const QByteArray& bytes) {
     const double now = scheduler_.now();
+    if (config_.lostAfterWrites > 0 && ++writes_ == config_.lostAfterWrites)
+        scheduler_.at(now + 0.01, [this] {
+            if (!lost_ && config_.lostAfterWrites > 0) loseDevice();
+        });
     wire_.add(now, WireEvent::Dir::FromHost, bytes);
     const int dataBits = host_.parity == 'N' ? 8 : host_.dataBits;
     for (char b : bytes)
@@ -191,7 +200,7 @@ void Loop::pumpRx() {
         const Pending p = rx_.front();
         rx_.pop_front();
         rxFree_ = done;
-        if (owner_ && deliver_ && !lost_) {
+        if (owner_ && deliver_ && !lost_ && !config_.cut) {
             unsigned char image = p.image;
             if (p.senderBaud != host_.baud) image = noise(image);
             const int dataBits = host_.parity == 'N' ? 8 : host_.dataBits;

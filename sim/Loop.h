@@ -81,9 +81,15 @@ public:
 
     // The device that carries the line disappears (the adapter is unplugged) or comes back.
     void loseDevice();
-    void restoreDevice() { lost_ = false; }
+    void restoreDevice() {
+        lost_ = false;
+        writes_ = 0;
+    }
     bool deviceLost() const { return lost_; }
     std::function<void()> onDeviceLost;
+
+    // Every instrument changes to this baud rate at once (a loop set up elsewhere).
+    void setInstrumentsBaud(int baud);
 
     // ---- used by the instruments ----
     double charTime(int baud) const { return baud > 0 ? 10.0 / baud : 0.0; }
@@ -123,6 +129,7 @@ private:
     const void* owner_ = nullptr;
     std::function<void(const QByteArray&)> deliver_;
     bool lost_ = false;
+    int writes_ = 0; // the program's writes since the device was last restored
 
     std::deque<Pending> tx_; // from the computer towards the first instrument
     double txFree_ = 0.0;

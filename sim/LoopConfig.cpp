@@ -85,6 +85,12 @@ bool LoopConfig::fromJson(const QByteArray& json, LoopConfig& out, QString* erro
     if (!parityOf(o.value("parity"), c.parity, error, "loop")) return false;
     c.transparentRepeat = o.value("transparentRepeat").toBool(false);
     c.broken = o.value("broken").toBool(false);
+    c.cut = o.value("cut").toBool(false);
+    c.lostAfterWrites = o.value("lostAfterWrites").toInt(0);
+    if (c.lostAfterWrites < 0) {
+        if (error) *error = QStringLiteral("loop: lostAfterWrites must be 0 or more");
+        return false;
+    }
     c.answerDelay = o.value("answerDelay").toDouble(0.0);
     c.hopDelay = o.value("hopDelay").toDouble(-1.0);
     c.finishMeasurementFirst = o.value("finishMeasurementFirst").toBool(true);
@@ -140,6 +146,9 @@ QString LoopConfig::jsonHelp() {
         "  \"baud\": 9600, \"parity\": \"N\",        loop settings (parity N, E or O)\n"
         "  \"transparentRepeat\": false,         repeat passing characters bit for bit (mixed parity)\n"
         "  \"broken\": false,                    broadcasts never come back around the loop\n"
+        "  \"cut\": false,                       the wire into the computer is cut: nothing comes back\n"
+        "  \"lostAfterWrites\": 0,               the device vanishes 10 ms after the program's n-th write\n"
+        "                                      (0: never); on a pseudo-terminal the link goes too\n"
         "  \"answerDelay\": 0.0,                 seconds before an instrument answers\n"
         "  \"hopDelay\": -1,                     seconds per instrument for passing characters (-1: one "
         "character)\n"

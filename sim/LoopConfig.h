@@ -15,7 +15,7 @@ struct Faults {
     bool garbage = false;       // answers with junk bytes instead of a reply line
     bool missingCR = false;     // reply lines end in LF only
     bool questionMark = false;  // data replies carry a "?"
-    bool wrongMnemonic = false; // replies to broadcasts name another parameter
+    bool wrongMnemonic = false; // parameter replies (to broadcasts too) name another parameter
     QStringList refusedWrites;  // writes to these parameters are refused; the echo keeps the old value
     QStringList unanswered;     // reads of these mnemonics get no reply
 };
@@ -44,7 +44,11 @@ struct LoopConfig {
     // Each instrument re-sends passing characters with its own parity (false), or repeats them
     // bit for bit (true), which keeps every reply's own parity visible in a mixed loop.
     bool transparentRepeat = false;
-    bool broken = false;      // the loop is open after the last instrument for broadcasts
+    bool broken = false; // the loop is open after the last instrument for broadcasts
+    bool cut = false;    // the wire into the computer is cut: nothing the loop sends arrives
+    // The device carrying the line vanishes 10 ms after the program's n-th write (0: never), as an
+    // adapter pulled in the middle of an exchange. Counted again after each loss.
+    int lostAfterWrites = 0;
     double answerDelay = 0.0; // seconds before an instrument starts its answer
     double hopDelay = -1.0;   // seconds a character spends in each instrument; < 0: one character time
     // An instrument that is measuring when a command arrives finishes and sends the measurement

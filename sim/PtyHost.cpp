@@ -10,6 +10,7 @@
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace cvi::sim {
 
@@ -50,15 +51,43 @@ PtyHost::PtyHost(LoopConfig config, QString linkPath, FrameRule rule, bool verbo
     loop_ = std::make_unique<Loop>(scheduler_, config_);
     poller_.setInterval(5);
     connect(&poller_, &QTimer::timeout, this, &PtyHost::poll);
+    loop_->onDeviceLost = [this] { unplug(); };
 }
 
 PtyHost::~PtyHost() {
+    loop_->onDeviceLost = nullptr;
+    unplug();
+}
+
+void PtyHost::unplug() {
+    if (master_ < 0) return;
+    poller_.stop();
+    if (notifier_) {
+        notifier_->setEnabled(false);
+        notifier_->deleteLater();
+        notifier_ = nullptr;
+    }
     if (!linkPath_.isEmpty()) {
         const QFileInfo info(linkPath_);
         if (info.isSymLink() && info.symLinkTarget() == slavePath_) QFile::remove(linkPath_);
     }
-    if (slaveKeep_ >= 0) ::close(slaveKeep_);
-    if (master_ >= 0) ::close(master_);
+    if (slaveKeep_ >= 0) ::close(std::exchange(slaveKeep_, -1));
+    ::close(std::exchange(master_, -1));
+    if (open_) {
+        open_ = false;
+        loop_->detach(this);
+        emit programClosed();
+    }
+    if (verbose_) std::fprintf(stderr, "cvi-sim: unplugged\n");
+    if (!loop_->deviceLost()) loop_->loseDevice();
+}
+
+bool PtyHost::replug(QString* error) {
+    if (master_ >= 0) return true;
+    loop_->restoreDevice();
+    const bool ok = start(error);
+    if (ok && verbose_) std::fprintf(stderr, "cvi-sim: plugged in again on %s\n", qPrintable(slavePath_));
+    return ok;
 }
 
 bool PtyHost::start(QString* error) {

@@ -36,6 +36,13 @@ public:
     QString slavePath() const { return slavePath_; }
     Loop& loop() { return *loop_; }
     bool programHasPort() const { return open_; }
+
+    // The adapter is pulled: the link and the pseudo-terminal go at once, and a program holding
+    // the port sees its device vanish. The loop's device-lost fault (lostAfterWrites) pulls it
+    // too. replug() brings a new pseudo-terminal back behind the same link, the loop as it was.
+    void unplug();
+    bool replug(QString* error);
+    bool plugged() const { return master_ >= 0; }
     long droppedWhileClosed() const { return dropped_; }
     long delivered() const { return delivered_; }
 

@@ -16,8 +16,8 @@ using namespace cvi::sim;
 namespace {
 int signalPipe[2] = {-1, -1};
 
-void onSignal(int) {
-    const char c = 1;
+void onSignal(int signal) {
+    const char c = static_cast<char>(signal);
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[0], &c, 1);
 }
 
@@ -35,6 +35,10 @@ const char* usage =
     "  --verbose           log the program's writes and its opens and closes on stderr\n"
     "  --config-help       print the JSON form of --config\n"
     "  --help\n\n"
+    "Unplugging: SIGUSR1 pulls the adapter (the link and the pseudo-terminal vanish; a program\n"
+    "holding the port sees its device lost), SIGUSR2 plugs it in again (a new pseudo-terminal behind\n"
+    "the same link, the instruments as they were). \"lostAfterWrites\" in --config pulls it in the\n"
+    "middle of an exchange.\n\n"
     "Then start the program on it:  CVI_COM1=/tmp/cvi/COM1 cvi\n\n"
     "What the simulator infers. A pseudo-terminal carries 8 bits without parity whatever the\n"
     "program sets, so the simulator sees only this of the program's side:\n"
@@ -147,14 +151,27 @@ int main(int argc, char* argv[]) {
     if (parity) config.parity = parity;
 
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return 1;
+    PtyHost host(config, link, rule, verbose);
     QSocketNotifier stop(signalPipe[1], QSocketNotifier::Read);
-    QObject::connect(&stop, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+    QObject::connect(&stop, &QSocketNotifier::activated, &app, [&host] {
+        char c = 0;
+        if (::read(signalPipe[1], &c, 1) != 1) return;
+        if (c == SIGUSR1) {
+            host.unplug();
+        } else if (c == SIGUSR2) {
+            QString error;
+            if (!host.replug(&error)) std::fprintf(stderr, "cvi-sim: %s\n", qPrintable(error));
+        } else {
+            QCoreApplication::quit();
+        }
+    });
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
     std::signal(SIGHUP, onSignal);
+    std::signal(SIGUSR1, onSignal);
+    std::signal(SIGUSR2, onSignal);
     std::signal(SIGPIPE, SIG_IGN);
 
-    PtyHost host(config, link, rule, verbose);
     QString error;
     if (!host.start(&error)) {
         std::fprintf(stderr, "cvi-sim: %s\n", qPrintable(error));

@@ -2,6 +2,8 @@
 
 #include "Catalogue.h"
 
+#include <utility>
+
 namespace cvi {
 
 void appendReply(QPlainTextEdit* box, const QString& text) {
@@ -11,6 +13,7 @@ void appendReply(QPlainTextEdit* box, const QString& text) {
 }
 
 void PageObserver::brokenLine() {
+    if (std::exchange(toldBroken_, true)) return;
     op_.message(texts::BrokenLine, texts::BrokenLineTitle, Operator::Icon::Exclamation);
 }
 

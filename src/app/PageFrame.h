@@ -41,16 +41,19 @@ public:
     void received(const QString& line) override { appendReply(page_.response, line); }
     void brokenLine() override;
     void unexpectedReply() override;
+    void watching() override { toldBroken_ = false; }
 
 private:
     PageContext page_;
     Operator& op_;
+    bool toldBroken_ = false; // one "CR and LF" message per exchange, however many lines broke
 };
 
 // Puts an observer on a link for the length of a scope, and the previous one back after it.
 class Observing {
 public:
     Observing(Link& link, ExchangeObserver* observer) : link_(link), previous_(link.observer()) {
+        if (observer) observer->watching();
         link_.setObserver(observer);
     }
     ~Observing() { link_.setObserver(previous_); }

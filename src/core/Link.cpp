@@ -227,6 +227,7 @@ std::optional<QString> Link::ReadInput(double timeout) {
     }
     answerCame();
     if (!complete || !line.endsWith(CRLF)) {
+        ++brokenLines_;
         if (observer_) observer_->brokenLine();
         return QString();
     }

@@ -29,6 +29,8 @@ public:
     virtual void brokenLine() {}
     // A broadcast reply for another mnemonic ("The responce is not an expected responce!").
     virtual void unexpectedReply() {}
+    // A window puts this observer on the link for one exchange (a Start, a Send).
+    virtual void watching() {}
 };
 
 // One window's serial object and the readers on it. Every window owns one; all of them address
@@ -54,6 +56,9 @@ public:
     const PortMap& ports() const { return ports_; }
     void setObserver(ExchangeObserver* observer) { observer_ = observer; }
     ExchangeObserver* observer() const { return observer_; }
+    // Lines reported as broken so far: a window that told the operator about the line once
+    // need not add its own "can't read" for the same reply.
+    int brokenLines() const { return brokenLines_; }
 
     // ---- the port ----
     // The device and line settings an open hands to the port: the slot's device from the map.
@@ -142,6 +147,7 @@ private:
     const PortMap& ports_;
     std::unique_ptr<SerialPort> port_;
     ExchangeObserver* observer_ = nullptr;
+    int brokenLines_ = 0;
 
     QString device_;            // the device of the last open
     LineState* line_ = nullptr; // the line while this object holds it

@@ -354,8 +354,12 @@ UnitsChange writeUnits(const Channel& channel, const QString& code, const QStrin
     const Transaction t(channel, true);
     t.send(writeCommand(channel.prefix, QStringLiteral("UN"), code));
     result.echo = t.readReply(timeout, 0.5, QStringLiteral("UN"));
+    // What a time-out leaves (noise at a wrong baud rate, a fragment) confirms nothing; the
+    // journal keeps what came all the same.
+    const bool echoed = answers(result.echo, channel.prefix, QStringLiteral("UN"));
     journal::record(channel, QStringLiteral("UN"), before, code, result.echo,
-                    !ParameterValue(result.echo).isEmpty());
+                    echoed && !ParameterValue(result.echo).isEmpty());
+    if (!echoed) result.echo.clear();
     // Without a confirmed write the instrument keeps its old unit: nothing to read again.
     if (ParameterValue(result.echo).isEmpty()) return result;
     for (const QString& mnemonic : rereads) {

@@ -130,6 +130,7 @@ void CalibrationPage::start() {
         b->show(QString());
     hourglass();
     main_.setMiddleMessage(texts::ReadingParameters);
+    const int broken = main_.link().brokenLines();
     const bool read =
         pages::readCalibration(main_.channel(), state.ReadTimeout, [&](const QString& m, const Reply& reply) {
             const auto value = valueOf(main_, reply, m);
@@ -145,7 +146,8 @@ void CalibrationPage::start() {
         });
     if (!read) {
         normalPointer();
-        main_.op().message(texts::CantReadSN, QStringLiteral("Warning"), Operator::Icon::Exclamation);
+        if (main_.link().brokenLines() == broken) // else the line's own message said it
+            main_.op().message(texts::CantReadSN, QStringLiteral("Warning"), Operator::Icon::Exclamation);
         main_.setMiddleMessage(QString());
         return;
     }

@@ -293,13 +293,15 @@ void ConfigurationPage::start() {
     setBox("lblSoftwareVersion", QString());
     state.AddressPrefix = addressPrefixFor(ids_->currentText());
 
+    const int broken = main_.link().brokenLines();
     bool prRead = false;
     const bool read =
         pages::readConfiguration(main_.channel(), state.ReadTimeout,
                                  [&](const QString& m, const Reply& r) { showRead(m, r, prRead); });
     if (!read) {
         normalPointer();
-        main_.op().message(texts::CantReadSN, QStringLiteral("Warning"), Operator::Icon::Exclamation);
+        if (main_.link().brokenLines() == broken) // else the line's own message said it
+            main_.op().message(texts::CantReadSN, QStringLiteral("Warning"), Operator::Icon::Exclamation);
         main_.setMiddleMessage(QString());
         return;
     }

@@ -150,6 +150,7 @@ void Atmo3Page::start() {
     for (ValueBox* box : coefficients_)
         boxes.insert(box->objectName().mid(3), box);
     // Each value is on screen as soon as it has come, before the next read.
+    const int broken = main_.link().brokenLines();
     const bool answered =
         pages::readAtmo3(channel, timeout, [&](const QString& mnemonic, const Reply& reply) {
             const auto value = valueOf(main_, reply, mnemonic);
@@ -165,7 +166,8 @@ void Atmo3Page::start() {
         });
     if (!answered) {
         normalPointer();
-        main_.op().message(texts::CantReadSN, QStringLiteral("Warning"), Operator::Icon::Exclamation);
+        if (main_.link().brokenLines() == broken) // else the line's own message said it
+            main_.op().message(texts::CantReadSN, QStringLiteral("Warning"), Operator::Icon::Exclamation);
         main_.setMiddleMessage(QString());
         return;
     }

@@ -266,7 +266,8 @@ void LiveWindow::measureTimeout() {
     if (!pr) op.message(measure::LiveCantReadPR, measure::MessageTitle, Operator::Icon::Exclamation);
     state.CurrentPR = pr.value_or(QString::number(measure::DefaultPR));
     const auto tr = measure::readLive(c, QStringLiteral("TR"), state.ReadTimeout);
-    if (!tr) op.message(measure::LiveCantReadTR, measure::MessageTitle, Operator::Icon::Exclamation);
+    // A line that did not answer PR would not answer TR: one message for the two.
+    if (!tr && pr) op.message(measure::LiveCantReadTR, measure::MessageTitle, Operator::Icon::Exclamation);
     state.CurrentTR = tr.value_or(QString::number(measure::DefaultTR));
     const auto t1Text = measure::readLive(c, QStringLiteral("T1"), state.ReadTimeout);
     const std::optional<double> t1 = t1Text ? measure::numberIn(*t1Text) : std::nullopt;

@@ -355,10 +355,12 @@ void SamplingPage::start() {
         const QString sn = readCommand(channel.prefix, QStringLiteral("SN"));
         t.show(sn);
         t.write(sn + CRLF);
+        const int broken = main_.link().brokenLines();
         const Reply serial = t.readAnswer(QStringLiteral("SN"), state.ReadTimeout);
         if (!serial.answered()) {
             normalPointer();
-            main_.op().message(CantReadSN, Warning, Operator::Icon::Exclamation);
+            if (main_.link().brokenLines() == broken) // else the line's own message said it
+                main_.op().message(CantReadSN, Warning, Operator::Icon::Exclamation);
             main_.setMiddleMessage(QString());
             return;
         }

@@ -257,11 +257,13 @@ void SystemPage::send() {
     {
         ShownOnAtmo3 elsewhere(serialCommands_, main_.op());
         const Observing observing(main_.link(), &elsewhere);
+        const int broken = main_.link().brokenLines();
         const Reply sn =
             readAfterWakeUp(channel, QStringLiteral("SN"), QStringLiteral("*"), true, state.ReadTimeout);
         if (!sn.answered()) {
             normalPointer();
-            main_.op().message(texts::CantReadSN, QStringLiteral("Warning"), Operator::Icon::Exclamation);
+            if (main_.link().brokenLines() == broken) // else the line's own message said it
+                main_.op().message(texts::CantReadSN, QStringLiteral("Warning"), Operator::Icon::Exclamation);
             main_.setMiddleMessage(QString());
             return;
         }

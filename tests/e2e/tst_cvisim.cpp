@@ -1,11 +1,14 @@
 // cvi-sim through the real QSerialPort on a pseudo-terminal: continuous readings arrive, what the
-// loop sends while the port is closed is dropped, and a program at the wrong rate hears noise.
+// loop sends while the port is closed is dropped, a program at the wrong rate hears noise, and an
+// adapter pulled mid-exchange and plugged back.
 // (Detection and the pages against cvi-sim are the program's own end-to-end test.)
 #include "Link.h"
 #include "RealSerialPort.h"
 #include "SimProcess.h"
 
 #include <QTest>
+
+#include <csignal>
 
 using namespace cvi;
 
@@ -60,6 +63,26 @@ void TestCviSim::quietWhileClosedAndWrongBaudIsNoise() {
     h.link->ClosePort();
     QVERIFY(!noise.isEmpty());
     QVERIFY(!noise.contains('*'));
+
+    // The adapter vanishes mid-exchange, link and all: the reader says the device was lost; once
+    // the adapter is back behind the same link the next open works, no restart.
+    h.link->OpenPort(loop);
+    h.link->Output("**0100P4\r\n");
+    QVERIFY(h.collect(2.0).contains("*0001 14.6"));
+    ::kill(sim.process.processId(), SIGUSR1);
+    QTRY_VERIFY(!QFileInfo::exists(sim.link));
+    try {
+        h.collect(1.0), h.link->Output("*0100SN\r\n"), h.link->ReadInput(1.0);
+        QFAIL("the pulled adapter went unnoticed");
+    } catch (const PortError& e) {
+        QCOMPARE(e.kind(), PortError::Kind::DeviceLost);
+    }
+    h.link->ClosePort();
+    ::kill(sim.process.processId(), SIGUSR2);
+    QTRY_VERIFY(QFileInfo(sim.link).isSymLink());
+    h.link->OpenPort(loop);
+    h.link->Output("*9900VR\r\n*0100SN\r\n");
+    QVERIFY(h.collect(1.0).contains("*0001SN="));
 }
 
 QTEST_GUILESS_MAIN(TestCviSim)

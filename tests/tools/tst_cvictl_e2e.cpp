@@ -51,6 +51,12 @@ void TestCvictlEndToEnd::detectSetAndReadThroughThePort() {
         if (p["name"] == "DP") dp = p["value"].toString();
     QCOMPARE(dp, QStringLiteral("2"));
     QCOMPARE(cvictl(sim.link + "-missing", {"read", "--id", "05"}).status, 4);
+
+    SimProcess pulled; // the adapter goes in the middle of the exchange: exit 4, one line
+    QVERIFY(pulled.startWithConfig(R"({"baud": 9600, "lostAfterWrites": 2, "instruments": [{"id": "01"}]})"));
+    const Run lost = cvictl(pulled.link, {"--baud", "9600", "read", "--id", "01"});
+    QCOMPARE(lost.status, 4);
+    QCOMPARE(lost.err.count('\n'), 1);
 }
 
 // cvictl killed (SIGKILL) as soon as its second write is in the journal, with more to come: both
