@@ -228,8 +228,8 @@ inline QList<Entry> entries() {
              b.idle(2.0);
          },
          [](Bench& b) {
-             const auto rows = b.main->findChild<TerminalPage*>()->model().rows();
-             return unless(!rows.isEmpty() && rows.last().second == "*0001VR=5.10", "no answer listed");
+             const TerminalModel& rows = b.main->findChild<TerminalPage*>()->model();
+             return unless(rows.row(rows.rowCount() - 1).second == "*0001VR=5.10", "no answer listed");
          }},
         {"report",
          [](Bench& b) {
