@@ -185,6 +185,7 @@ private slots:
     void continuousEnds();
     void probeOnASilentLine();
     void owedAnswer();
+    void echoPastAStrayLine();
 };
 
 void TestTransactions::exchanges_data() {
@@ -392,6 +393,15 @@ void TestTransactions::owedAnswer() {
                  owed);
         QVERIFY(!other->PortOpen() && !b.loop->attached());
     }
+}
+
+void TestTransactions::echoPastAStrayLine() {
+    // Another instrument's reading comes before the echo of a write: the echo is what is shown.
+    Scripted s;
+    s.port->onWrite = [&](const QByteArray& w, double t) {
+        if (w.contains("DD=1")) s.port->arrive(t + 0.02, "*0002 14.7\r\n*0001DD=1\r\n");
+    };
+    QCOMPARE(writeOption(s.channel(), "DD", "1", 1.0), QStringLiteral("*0001DD=1\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestTransactions)

@@ -146,6 +146,10 @@ private slots:
         QVERIFY2(m.packedBytes() * 4 < expected.size(), QByteArray::number(m.packedBytes()));
         m.clear();
         QVERIFY(m.rowCount() == 0 && m.row(0).second.isEmpty());
+        for (TerminalRow& r : all) // listened again after Clear: the new rows, not the old
+            r.second.prepend('n');
+        m.append(all);
+        QCOMPARE(m.row(5).second, all[5].second);
     }
 
     // While the page listens, the folder of a saved transcript fills up, turns read-only or is
