@@ -407,6 +407,7 @@ bool ContinuousReading::running() const {
 }
 
 std::optional<QString> ContinuousReading::start(const QString& commandText, double timeout) {
+    timeout_ = timeout; // a Stop before the first next() owes the line this wait too
     try {
         openForSampling(channel_, commandText);
         const std::optional<QString> first = channel_.link.ReadInputFor(
