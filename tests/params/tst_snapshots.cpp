@@ -179,6 +179,17 @@ private slots:
         b.cvictl({"journal", "--since", "yesterday"}, 2);
     }
 
+    // The journal's times carry their offset in digits, UTC too; a CSV field quotes what would
+    // split or end it.
+    void timesAndCsv() {
+        const QDateTime t(QDate(2026, 12, 7), QTime(9, 5, 3), Qt::UTC);
+        QCOMPARE(journal::isoTime(t) + journal::isoTime(t.toOffsetFromUtc(-16200)),
+                 "2026-12-07T09:05:03+00:002026-12-07T04:35:03-04:30");
+        journal::Row r;
+        r.echo = "*0001UM=\"in\",x";
+        QVERIFY2(journal::csv({r}).contains(",\"*0001UM=\"\"in\"\",x\","), qPrintable(journal::csv({r})));
+    }
+
     // A journal that cannot be written: one warning a session, and every write still goes out.
     void unwritableJournal() {
         SnapshotBench b;
