@@ -213,12 +213,13 @@ void TestCvictl::applyCopiesOneInstrumentToAnother() {
     auto values = [](const QJsonObject& doc) {
         QStringList v;
         for (const QJsonValue& p : doc["parameters"].toArray())
-            if (p["name"] != "SN" && p["name"] != "BL")
+            if (!QStringList{"SN", "BL", "ZS", "ZV"}.contains(p["name"].toString()))
                 v << p["name"].toString() + "=" + p["value"].toString();
         return v;
     };
     QCOMPARE(b.run({"set", "--id", "01", "PR=400", "UN=2", "DD=1", "LL=5", "--baud", "9600"}).status, 0);
-    b.inst("01").setParam("BL", "1"); // loop-wide: never copied
+    b.inst("01").setParam("BL", "1");                                        // loop-wide: never copied
+    b.inst("01").setParam("ZS", "2"), b.inst("01").setParam("ZV", "1.2500"); // its own taring: neither
     const Result source = b.run({"read", "--id", "01", "--json"});
     QCOMPARE(source.status, 0);
     QVERIFY(values(source.json()) != values(b.run({"read", "--id", "02", "--json"}).json()));
@@ -233,9 +234,9 @@ void TestCvictl::applyCopiesOneInstrumentToAnother() {
     QVERIFY(!dry.wire.contains("EW")); // the differences only
     const Result applied = b.run({"apply", "--id", "02", file, "--json"});
     QCOMPARE(applied.status, 0);
-    QVERIFY(!applied.wire.contains("BL="));
+    QVERIFY(!applied.wire.contains("BL=") && !applied.wire.contains("ZS=") && !applied.wire.contains("ZV="));
     QCOMPARE(applied.json()["changes"].toArray().size(),
-             dry.json()["differences"].toArray().size() - 1); // BL
+             dry.json()["differences"].toArray().size() - 3); // BL, ZS and ZV
     QCOMPARE(values(b.run({"read", "--id", "02", "--json"}).json()), values(source.json()));
     QVERIFY(b.run({"apply", "--id", "02", file}).out.startsWith("BL\t0 -> 1\t(skipped: "));
 }
