@@ -12,6 +12,18 @@
 using namespace cvi;
 using namespace cvi::test;
 
+namespace {
+// A window's serial object on a scripted line, open.
+struct ScriptedLine {
+    sim::VirtualClock clock;
+    sim::SimRuntime runtime{clock};
+    PortMap map;
+    ScriptedPort* port = new ScriptedPort(clock);
+    Link link{runtime, map, std::unique_ptr<ScriptedPort>(port)};
+    ScriptedLine() { link.OpenPort(LinkSettings::of("COM 1", 9600, 'N')); }
+};
+} // namespace
+
 class TestLoopOverview : public QObject {
     Q_OBJECT
 private slots:
@@ -106,12 +118,8 @@ private slots:
     void reader() {
         const auto [arriving, ask, exit, answer, passed, next] =
             cells("arriving", "ask", "exit", "answer", "passed", "next");
-        sim::VirtualClock clock;
-        sim::SimRuntime runtime{clock};
-        PortMap map;
-        auto* port = new ScriptedPort(clock);
-        Link link(runtime, map, std::unique_ptr<ScriptedPort>(port));
-        link.OpenPort(LinkSettings::of("COM 1", 9600, 'N'));
+        ScriptedLine l;
+        auto& [clock, runtime, map, port, link] = l;
         double at = 0.2;
         for (const QString& line : arriving.split('|'))
             port->arrive(at += 0.1, line.toLatin1() + (line.endsWith('\n') ? "" : "\r\n"));
@@ -130,12 +138,8 @@ private slots:
     // pause, and then one second more for the rest of them; Exit ends it without that second.
     void recovery() {
         for (const bool exit : {false, true}) {
-            sim::VirtualClock clock;
-            sim::SimRuntime runtime{clock};
-            PortMap map;
-            auto* port = new ScriptedPort(clock);
-            Link link(runtime, map, std::unique_ptr<ScriptedPort>(port));
-            link.OpenPort(LinkSettings::of("COM 1", 9600, 'N'));
+            ScriptedLine l;
+            auto& [clock, runtime, map, port, link] = l;
             port->arrive(0.1, "*0001VR=5.10\r\n");
             LiveReader reader(link, [&clock, exit] { return exit && clock.now() > 0.2; });
             QCOMPARE(reader.recover("0100", 0.5), !exit);
