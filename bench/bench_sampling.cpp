@@ -147,6 +147,23 @@ void continuousReading(double seconds) {
             rssFull = rss;
         }
     });
+    // How long the program went without running its event loop: a timer due every 10 ms that
+    // fires late tells how far the page fell behind the line.
+    double lastTick = 0, longestGap = 0, longestGapAt = 0;
+    int gapsOver100ms = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const double t = clock.nsecsElapsed() / 1e9;
+        const double gap = lastTick > 0 ? t - lastTick : 0;
+        lastTick = t;
+        if (gap > 0.1) ++gapsOver100ms;
+        if (gap > longestGap) {
+            longestGap = gap;
+            longestGapAt = t;
+        }
+    });
     QTimer::singleShot(static_cast<int>(seconds * 1000), [&] {
         clickAt = clock.nsecsElapsed() / 1e9;
         p.w<QPushButton>("cmdStop")->click();
@@ -157,6 +174,7 @@ void continuousReading(double seconds) {
     rssStart = residentKiB();
     const double cpu0 = cpuSeconds();
     sampler.start();
+    ticker.start();
     p.w<QPushButton>("cmdSend")->click(); // returns when the reading has ended
     const double wall = clock.nsecsElapsed() / 1e9;
     const double cpu = cpuSeconds() - cpu0;
@@ -184,6 +202,8 @@ void continuousReading(double seconds) {
                     "%ld KiB at the end (%+ld KiB since the box was full), peak %ld KiB\n",
                     rssStart, rssFull, fullAt, rssEnd, rssEnd - rssFull, rssMax);
     std::printf("  processor: %.2f s over %.0f s, %.1f %% of one core\n", cpu, wall, 100.0 * cpu / wall);
+    std::printf("  event loop: longest gap %.1f ms (at %.1f s), %d gaps over 100 ms\n", longestGap * 1000,
+                longestGapAt, gapsOver100ms);
     std::printf("  Stop: %s, latency %.1f ms from the click to the port closed%s%s\n",
                 stopped ? "run ended by Stop" : "run ended early",
                 1000.0 * (CountingPort::closedAt - clickAt),

@@ -44,6 +44,8 @@ public:
     bool replug(QString* error);
     bool plugged() const { return master_ >= 0; }
     long droppedWhileClosed() const { return dropped_; }
+    // The longest the loop fell behind the wire (seconds).
+    double longestLate() const { return scheduler_.longestLate(); }
     long delivered() const { return delivered_; }
 
 signals:

@@ -43,7 +43,9 @@ void RealScheduler::cancel(std::uint64_t handle) {
 void RealScheduler::runDue() {
     if (running_) return; // callbacks that poll a port must not re-enter
     running_ = true;
-    queue_.advanceTo(now());
+    const double t = now();
+    if (const auto due = queue_.nextDue(); due && t - *due > longestLate_) longestLate_ = t - *due;
+    queue_.advanceTo(t);
     running_ = false;
     arm();
 }

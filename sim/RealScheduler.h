@@ -21,6 +21,9 @@ public:
     void runDue() override;
     std::optional<double> nextDue() const override { return queue_.nextDue(); }
     void waitUntil(double t) override;
+    // The longest a due callback waited past its time, in seconds: a loop that falls behind
+    // the wire delivers its backlog in one burst.
+    double longestLate() const { return longestLate_; }
 
 private:
     void arm();
@@ -28,6 +31,7 @@ private:
     VirtualClock queue_;
     QTimer timer_;
     bool running_ = false;
+    double longestLate_ = 0.0;
 };
 
 } // namespace cvi::sim

@@ -184,5 +184,6 @@ int main(int argc, char* argv[]) {
     const int rc = QCoreApplication::exec();
     std::printf("cvi-sim: delivered %ld bytes, dropped %ld while the port was closed or full\n",
                 host.delivered(), host.droppedWhileClosed());
+    std::printf("cvi-sim: the loop fell behind the wire by %.1f ms at most\n", host.longestLate() * 1000.0);
     return rc;
 }
