@@ -3,6 +3,7 @@
 #include "SimBench.h"
 #include "Splash.h"
 #include "Startup.h"
+#include "Tables.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -88,16 +89,14 @@ private slots:
     // (ScreenHeightPx \ 480, at least 1) and stays once set; the tab control is centred above them
     // on a background from blue at the top to black at the bottom.
     void layout_data() {
-        QTest::addColumn<int>("screenHeight");
-        QTest::addColumn<int>("factor");
+        test::columns<int, int>("screenHeight", "factor");
         QTest::newRow("768 lines") << 768 << 1;
         QTest::newRow("1024 lines") << 1024 << 2;
         QTest::newRow("1440 lines") << 1440 << 3;
         QTest::newRow("tiny screen keeps one") << 400 << 1;
     }
     void layout() {
-        QFETCH(int, screenHeight);
-        QFETCH(int, factor);
+        const auto [screenHeight, factor] = test::fetch<int, int>("screenHeight", "factor");
         Frame f(false, screenHeight);
         f.main->show();
         f.main->resize(800, 700);

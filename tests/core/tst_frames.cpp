@@ -1,6 +1,7 @@
 #include "Frames.h"
 #include "LinkSettings.h"
 #include "PortMap.h"
+#include "Tables.h"
 
 #include <QLocale>
 #include <QTest>
@@ -39,9 +40,7 @@ void TestFrames::parameterValue() {
 }
 
 void TestFrames::replyNumber_data() {
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<QString>("number");
-    QTest::addColumn<QString>("cut");
+    test::columns<QString, QString, QString>("reply", "number", "cut");
     auto row = [](const char* name, const QString& reply, const QString& number, const QString& cut) {
         QTest::newRow(name) << reply << number << cut;
     };
@@ -59,17 +58,13 @@ void TestFrames::replyNumber_data() {
 }
 
 void TestFrames::replyNumber() {
-    QFETCH(QString, reply);
-    QFETCH(QString, number);
-    QFETCH(QString, cut);
+    auto [reply, number, cut] = test::fetch<QString, QString, QString>("reply", "number", "cut");
     QCOMPARE(ReplyNumber(reply), number);
     QCOMPARE(reply, cut);
 }
 
 void TestFrames::numbers_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<double>("leading");
-    QTest::addColumn<bool>("numeric");
+    test::columns<QString, double, bool>("text", "leading", "numeric");
     QTest::newRow("integer") << "16383" << 16383.0 << true;
     QTest::newRow("blanks around") << "  12 " << 12.0 << true;
     QTest::newRow("text") << "abc" << 0.0 << false;
@@ -83,9 +78,7 @@ void TestFrames::numbers_data() {
 }
 
 void TestFrames::numbers() {
-    QFETCH(QString, text);
-    QFETCH(double, leading);
-    QFETCH(bool, numeric);
+    const auto [text, leading, numeric] = test::fetch<QString, double, bool>("text", "leading", "numeric");
     QCOMPARE(leadingNumber(text), leading);
     QCOMPARE(isNumeric(text), numeric);
 }

@@ -3,6 +3,7 @@
 #include "CoreBench.h"
 #include "MeasureTimeout.h"
 #include "ScriptedPort.h"
+#include "Tables.h"
 
 #include <QTest>
 
@@ -33,9 +34,7 @@ private slots:
         }
     }
     void formula() {
-        QFETCH(QString, pr);
-        QFETCH(QString, t1);
-        QFETCH(QString, comm);
+        const auto [pr, t1, comm] = test::fetch<QString, QString, QString>("pr", "t1", "comm");
         const double c = comm.toDouble();
         if (pr.startsWith("R=")) {
             const float r = pr.mid(2).toFloat();
@@ -55,9 +54,7 @@ private slots:
     // The instrument's answer (20 ms after the command, its characters `spacing` apart) and what
     // the read makes of it within a read time-out of 1.25 s.
     void reads_data() {
-        QTest::addColumn<QString>("mnemonic");
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<double>("spacing");
+        test::columns<QString, QByteArray, double>("mnemonic", "reply", "spacing");
         QTest::addColumn<QString>("value"); // "none": no value
         QTest::addColumn<double>("took");   // seconds from the write to the port's close
         QTest::newRow("PR") << "PR" << QByteArray("*0001PR=238\r\n") << 0.0 << "238" << 0.02;
@@ -73,9 +70,8 @@ private slots:
         QTest::newRow("T1 silent") << "T1" << QByteArray() << 0.0 << "none" << 1.25;
     }
     void reads() {
-        QFETCH(QString, mnemonic);
-        QFETCH(QByteArray, reply);
-        QFETCH(double, spacing);
+        const auto [mnemonic, reply, spacing] =
+            test::fetch<QString, QByteArray, double>("mnemonic", "reply", "spacing");
         test::CoreBench b;
         auto owned = std::make_unique<test::ScriptedPort>(b.clock);
         test::ScriptedPort* port = owned.get();

@@ -3,6 +3,7 @@
 #include "Link.h"
 #include "ScriptedPort.h"
 #include "SimRuntime.h"
+#include "Tables.h"
 #include "Transactions.h"
 
 #include <QTest>
@@ -50,9 +51,7 @@ private slots:
 };
 
 void TestReaders::readInputLines_data() {
-    QTest::addColumn<QByteArray>("arriving");
-    QTest::addColumn<QString>("result");
-    QTest::addColumn<int>("brokenLines");
+    test::columns<QByteArray, QString, int>("arriving", "result", "brokenLines");
     QTest::newRow("plain reply") << QByteArray("*0001PR=238\r\n") << "*0001PR=238\r\n" << 0;
     QTest::newRow("star discards what came before") << QByteArray("xx*0001PR=238\r\n") << "*0001PR=238\r\n"
                                                     << 0;
@@ -64,9 +63,8 @@ void TestReaders::readInputLines_data() {
 }
 
 void TestReaders::readInputLines() {
-    QFETCH(QByteArray, arriving);
-    QFETCH(QString, result);
-    QFETCH(int, brokenLines);
+    const auto [arriving, result, brokenLines] =
+        test::fetch<QByteArray, QString, int>("arriving", "result", "brokenLines");
     Bench b;
     b.port->arrive(0.1, arriving);
     // Read as a page reads an answer: a broken line ends the read, it is not passed over.
@@ -138,20 +136,15 @@ void TestReaders::readReplyPerCharacterTimeout() {
 void TestReaders::collectBroadcastEndlessLineIsBounded_data() {
     // Replies that begin just before the three-second window closes (the broadcast is written at
     // 0.01 s): a line still coming in is followed until one second after its last character.
-    QTest::addColumn<QByteArray>("arriving");
-    QTest::addColumn<double>("spacing");
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<double>("end");
+    test::columns<QByteArray, double, QStringList, double>("arriving", "spacing", "lines", "end");
     QTest::newRow("endless line") << QByteArray(3000, 'x') << 0.002 << QStringList() << 9.958;
     QTest::newRow("line stops half-way")
         << QByteArray("*0001BL=1\r\n*0002BL=1") << 0.0 << QStringList{"*0001BL=1\r\n"} << 3.96;
 }
 
 void TestReaders::collectBroadcastEndlessLineIsBounded() {
-    QFETCH(QByteArray, arriving);
-    QFETCH(double, spacing);
-    QFETCH(QStringList, lines);
-    QFETCH(double, end);
+    const auto [arriving, spacing, lines, end] =
+        test::fetch<QByteArray, double, QStringList, double>("arriving", "spacing", "lines", "end");
     Bench b;
     b.link->ClosePort();
     b.port->onWrite = [&](const QByteArray& w, double t) {
@@ -207,11 +200,7 @@ void TestReaders::openAndClose() {
 // request whose answer is still awaited), the lines that come ("time text"), how the port is
 // opened again, then the line the next read gets and when the open let go.
 void TestReaders::owedLines_data() {
-    QTest::addColumn<QString>("owed");
-    QTest::addColumn<QString>("arriving");
-    QTest::addColumn<bool>("again");
-    QTest::addColumn<QString>("next");
-    QTest::addColumn<double>("openDone");
+    test::columns<QString, QString, bool, QString, double>("owed", "arriving", "again", "next", "openDone");
     QTest::newRow("one owed line lets go as it ends") << "2.0/1"
                                                       << "0.3 A|0.5 B" << false << "B" << 0.3;
     QTest::newRow("owed lines add up, the later deadline holds")
@@ -226,11 +215,8 @@ void TestReaders::owedLines_data() {
 }
 
 void TestReaders::owedLines() {
-    QFETCH(QString, owed);
-    QFETCH(QString, arriving);
-    QFETCH(bool, again);
-    QFETCH(QString, next);
-    QFETCH(double, openDone);
+    const auto [owed, arriving, again, next, openDone] =
+        test::fetch<QString, QString, bool, QString, double>("owed", "arriving", "again", "next", "openDone");
     Bench b;
     for (const QString& arrival : arriving.split('|'))
         b.port->arrive(arrival.section(' ', 0, 0).toDouble(),

@@ -6,6 +6,7 @@
 #include "Detection.h"
 #include "Frames.h"
 #include "ScriptedPort.h"
+#include "Tables.h"
 #include "Transactions.h"
 
 #include <QTest>
@@ -189,8 +190,7 @@ private slots:
 };
 
 void TestTransactions::exchanges_data() {
-    QTest::addColumn<QStringList>("wire");
-    QTest::addColumn<QString>("result");
+    test::columns<QStringList, QString>("wire", "result");
     QTest::addColumn<QStringList>("heard"); // each reply reported begins so
     QTest::addColumn<double>("seconds");
     auto row = [](const char* name, const QStringList& wire, const QString& result, const QStringList& heard,
@@ -231,10 +231,8 @@ void TestTransactions::exchanges_data() {
 }
 
 void TestTransactions::exchanges() {
-    QFETCH(QStringList, wire);
-    QFETCH(QString, result);
-    QFETCH(QStringList, heard);
-    QFETCH(double, seconds);
+    const auto [wire, result, heard, seconds] =
+        test::fetch<QStringList, QString, QStringList, double>("wire", "result", "heard", "seconds");
     Bench b;
     QCOMPARE(run(b), result);
     QCOMPARE(b.wire().writtenTexts(), wire);
@@ -336,10 +334,8 @@ void TestTransactions::continuousEnds_data() {
 }
 
 void TestTransactions::continuousEnds() {
-    QFETCH(QByteArray, behind);
-    QFETCH(double, answerAfter);
-    QFETCH(QByteArray, ending);
-    QFETCH(double, lasts);
+    const auto [behind, answerAfter, ending, lasts] =
+        test::fetch<QByteArray, double, QByteArray, double>("behind", "answerAfter", "ending", "lasts");
     Scripted s;
     s.port->onWrite = [&](const QByteArray& w, double t) {
         if (w == "**0100P4\r\n") s.port->arrive(t + 0.05, "*0001 14.7\r\n" + behind);

@@ -4,6 +4,7 @@
 #include "Frames.h"
 #include "ModeWarning.h"
 #include "Pointer.h"
+#include "Tables.h"
 
 #include <QTest>
 
@@ -60,8 +61,7 @@ private slots:
     }
 
     void openingAndCviIni_data() {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("port");
+        columns<QByteArray, QString>("content", "port");
         const std::pair<QByteArray, const char*> rows[] = {
             {"4\r\n", "COM 4"},   {"2\r\n4\r\n", "COM 2"},
             {"3", "COM 3"},       {"0\r\n", "COM 1"},
@@ -73,8 +73,7 @@ private slots:
                 << content << QString(port);
     }
     void openingAndCviIni() {
-        QFETCH(QByteArray, content);
-        QFETCH(QString, port);
+        const auto [content, port] = fetch<QByteArray, QString>("content", "port");
         DiscoveryBench t;
         if (content != "<none>") t.writeIni(content);
         frmSystemCheck dlg(t.host());
@@ -156,8 +155,7 @@ private slots:
     // the main window's left panel and the messages shown.
     // Permission denied says what to do; the close box acts as problem OK while Cancel is off.
     void nothingFound_data() {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("seen");
+        columns<int, QString>("kind", "seen");
         QTest::addColumn<QString>("state"); // IDList, count, CommTimeout
         const QString noPort = "There is no instrument at this port!||LstPortID cmdStart CmdOK- "
                                "CmdCancel|Please choose a different port !|",
@@ -176,9 +174,7 @@ private slots:
         QTest::newRow("silent line, close box") << 6 << silent << " 0 0.00";
     }
     void nothingFound() {
-        QFETCH(int, kind);
-        QFETCH(QString, seen);
-        QFETCH(QString, state);
+        const auto [kind, seen, state] = fetch<int, QString, QString>("kind", "seen", "state");
         sim::LoopConfig c = numbered(2);
         c.instruments[1].streamingFromStart = kind == 3;
         for (auto& i : c.instruments)
@@ -226,8 +222,7 @@ private slots:
     }
 
     void cancelDuringDetection_data() {
-        QTest::addColumn<sim::LoopConfig>("config");
-        QTest::addColumn<double>("at");
+        columns<sim::LoopConfig, double>("config", "at");
         QTest::addColumn<QString>("last"); // written before the click
         sim::LoopConfig slow = numbered(3, 2400);
         QTest::newRow("probe at 19200") << slow << 0.1 << "*9900VR";
@@ -242,9 +237,7 @@ private slots:
         QTest::newRow("silent line, waiting for an echo at 9600") << numbered(3) << 4.0 << "";
     }
     void cancelDuringDetection() {
-        QFETCH(sim::LoopConfig, config);
-        QFETCH(double, at);
-        QFETCH(QString, last);
+        const auto [config, at, last] = fetch<sim::LoopConfig, double, QString>("config", "at", "last");
         const QString what = QTest::currentDataTag();
         DiscoveryBench t(config);
         t.state().IDList = "0102"; // from an earlier detection

@@ -1,5 +1,7 @@
 // The cvi executable itself: its command line, and that it comes up on the simulated loop and
 // on a missing device without falling over.
+#include "Tables.h"
+
 #include <QProcess>
 #include <QTest>
 
@@ -13,9 +15,7 @@ private slots:
 };
 
 void TestCvi::commandLine_data() {
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("output");
+    cvi::test::columns<QStringList, int, QString>("args", "exitCode", "output");
     QTest::newRow("version") << QStringList{"--version"} << 0 << "Corvanel Interactive 1.2";
     QTest::newRow("help") << QStringList{"--help"} << 0 << "--com N=DEVICE";
     QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << "unknown option";
@@ -24,9 +24,8 @@ void TestCvi::commandLine_data() {
 }
 
 void TestCvi::commandLine() {
-    QFETCH(QStringList, args);
-    QFETCH(int, exitCode);
-    QFETCH(QString, output);
+    const auto [args, exitCode, output] =
+        cvi::test::fetch<QStringList, int, QString>("args", "exitCode", "output");
     // No display anywhere (as over SSH on a bench PC): the command line must answer without one.
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

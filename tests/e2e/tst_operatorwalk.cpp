@@ -364,8 +364,7 @@ private slots:
             << QList<Action>{{Act::Sample, 4, 1, 1.0}} << "told: none|live";
     }
     void sequences() {
-        QFETCH(QList<Action>, actions);
-        QFETCH(QString, expect);
+        const auto [actions, expect] = fetch<QList<Action>, QString>("actions", "expect");
         QStringList why;
         int live = 0;
         const int failed = replay(actions, &why, &live, [&expect](Walk& w) {

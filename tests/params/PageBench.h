@@ -7,6 +7,7 @@
 #include "Pointer.h"
 #include "ScriptedPort.h"
 #include "SimBench.h"
+#include "Tables.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -187,22 +188,6 @@ struct PageBench : SimBench {
         return out;
     }
 };
-
-// The current row's text columns, by name.
-template <class... Names> std::array<QString, sizeof...(Names)> cells(Names... names) {
-    return {*static_cast<QString*>(QTest::qData(names, qMetaTypeId<QString>()))...};
-}
-
-// Adds text columns (names must outlive the test) and rows; the first entry names the row.
-inline void table(std::initializer_list<const char*> columns, std::initializer_list<QStringList> rows) {
-    for (const char* c : columns)
-        QTest::addColumn<QString>(c);
-    for (const QStringList& r : rows) {
-        QTestData& row = QTest::newRow(qPrintable(r[0]));
-        for (int i = 1; i < r.size(); ++i)
-            row << r[i];
-    }
-}
 
 // The lines as written, from "*|**0100PR|...": CR LF after each but a lone wake-up star.
 inline QStringList written(const QString& lines) {

@@ -104,9 +104,7 @@ private slots:
                {"System lost", "cmdSysSend", "OptMC", "lost", "*", "Error"}});
     }
     void failingSerialNumber() {
-        QFETCH(QString, button);
-        QFETCH(QString, options);
-        QFETCH(QString, fault);
+        const auto [button, options, fault] = fetch<QString, QString, QString>("button", "options", "fault");
         ReadingBench b;
         b.choose("cboSystem", 2);
         b.pick(options);

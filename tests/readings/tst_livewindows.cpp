@@ -245,9 +245,7 @@ private slots:
               "", "*|*0300UN|*|**0300PR|**0300TR|**0300T1|*|*0300P3|*0300TT|*0300RH"}});
     }
     void session() {
-        QFETCH(QString, n);
-        QFETCH(QString, params);
-        QFETCH(QString, what);
+        const auto [n, params, what] = fetch<QString, QString, QString>("n", "params", "what");
         sim::LoopConfig config = PageBench::withParams(params);
         config = n == "1"      ? config
                  : n == "demo" ? sim::LoopConfig::demo()

@@ -115,8 +115,7 @@ private slots:
         for (const auto& m : b.op.messages)
             QCOMPARE(m.title, QString(m.text.contains(" value! Default") ? "Info" : "Warning"));
         // T1 35.2: (60 x 1000 + 6 x 952) / 10000 = 6.5712 s, floor(0.25 + 6.5712) + 1 = 7.
-        QFETCH(QString, timeout);
-        QFETCH(QString, pr);
+        const auto [timeout, pr] = fetch<QString, QString>("timeout", "pr");
         QCOMPARE(b.state.MeasureTimeout, timeout.toDouble());
         QCOMPARE(b.state.CurrentPR, pr);
         QCOMPARE(b.state.CurrentTR, pr == "238" ? "956" : pr.isEmpty() ? "" : "952");

@@ -3,6 +3,7 @@
 // readings are checked end to end with the transactions.
 #include "CoreBench.h"
 #include "RealScheduler.h"
+#include "Tables.h"
 
 #include <QTest>
 #include <QThread>
@@ -42,10 +43,7 @@ private slots:
 void TestLoop::answers_data() {
     // Each line goes out as a page writes it (open, wake-up star, the line, close); what came
     // back within the time given is one entry. Loops are given as cvi-sim's JSON; empty: the demo.
-    QTest::addColumn<QByteArray>("json");
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<double>("seconds");
-    QTest::addColumn<QStringList>("replies");
+    test::columns<QByteArray, QStringList, double, QStringList>("json", "lines", "seconds", "replies");
     auto row = [](const char* name, const QByteArray& json, const QStringList& lines, double seconds,
                   const QStringList& replies) { QTest::newRow(name) << json << lines << seconds << replies; };
     row("addressing", "", {"*0100PR", "*0300SN", "*0700PR"}, 0.5,
@@ -74,10 +72,8 @@ void TestLoop::answers_data() {
 }
 
 void TestLoop::answers() {
-    QFETCH(QByteArray, json);
-    QFETCH(QStringList, lines);
-    QFETCH(double, seconds);
-    QFETCH(QStringList, replies);
+    const auto [json, lines, seconds, replies] =
+        test::fetch<QByteArray, QStringList, double, QStringList>("json", "lines", "seconds", "replies");
     sim::LoopConfig config = sim::LoopConfig::demo();
     QString error;
     QVERIFY2(json.isEmpty() || sim::LoopConfig::fromJson(json, config, &error), qPrintable(error));
@@ -96,18 +92,15 @@ void TestLoop::answers() {
 
 void TestLoop::lineSettings_data() {
     // An 8-bit listener on a 7-bit loop sees each character's parity bit in bit 7.
-    QTest::addColumn<char>("parity");
-    QTest::addColumn<QByteArray>("probeEcho");
-    QTest::addColumn<QByteArray>("mnemonic");
+    test::columns<char, QByteArray, QByteArray>("parity", "probeEcho", "mnemonic");
     QTest::newRow("no parity") << 'N' << QByteArray("*00") << QByteArray("VR");
     QTest::newRow("even") << 'E' << QByteArray("\xAA\x30\x30") << QByteArray("V\xD2");
     QTest::newRow("odd") << 'O' << QByteArray("*\xB0\xB0") << QByteArray("\xD6R");
 }
 
 void TestLoop::lineSettings() {
-    QFETCH(char, parity);
-    QFETCH(QByteArray, probeEcho);
-    QFETCH(QByteArray, mnemonic);
+    const auto [parity, probeEcho, mnemonic] =
+        test::fetch<char, QByteArray, QByteArray>("parity", "probeEcho", "mnemonic");
     CoreBench b(sim::LoopConfig::numbered(2, 4800, parity));
     sim::SimPort port(*b.loop);
     port.open(settings(4800, 'N', 8));
