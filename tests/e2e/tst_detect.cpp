@@ -22,16 +22,6 @@
 
 using namespace cvi;
 
-class TestDetect : public QObject {
-    Q_OBJECT
-private slots:
-    void initTestCase() {
-        setEndProgramHook([] {});
-    }
-    void detectsEvenParityLoop();
-    void liveWindows();
-};
-
 namespace {
 QString textOf(QWidget* w) {
     if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
@@ -39,9 +29,7 @@ QString textOf(QWidget* w) {
     if (auto* t = qobject_cast<QTextEdit*>(w)) return t->toPlainText();
     return {};
 }
-} // namespace
 
-namespace {
 // The Startup dialog's detection and OK, noting what it showed.
 void detectAtStart(test::ScriptedOperator& op, QString& report, QString& baud, QString& parity) {
     op.dialogs.enqueue([&](QDialog& dialog) {
@@ -59,118 +47,127 @@ void detectAtStart(test::ScriptedOperator& op, QString& report, QString& baud, Q
 }
 } // namespace
 
-void TestDetect::detectsEvenParityLoop() {
-    SimProcess sim;
-    QVERIFY(sim.start({"--baud", "4800", "--parity", "E", "--ids", "01,02,03"}));
-    QTemporaryDir folder;
-    QtRuntime runtime;
-    test::ScriptedOperator op;
-    CommandLine options = CommandLine::parse({"--com", "1=" + sim.link, "--no-splash"});
-    Program program(options, runtime, op, folder.path());
-
-    QString report, baud, parity;
-    detectAtStart(op, report, baud, parity);
-    QVERIFY(program.start(false));
-    QCOMPARE(op.dialogsRun.value(0), QStringLiteral("frmSystemCheck"));
-    QCOMPARE(baud, QStringLiteral("4800"));
-    QCOMPARE(parity, QStringLiteral("Even"));
-    QVERIFY2(report.contains("01") && report.contains("03") && report.contains("E"), qPrintable(report));
-    QCOMPARE(program.state().IDList, QStringLiteral("010203"));
-    QCOMPARE(program.state().BaudRate(), QStringLiteral("4800"));
-    QCOMPARE(program.state().Parity(), QStringLiteral("E"));
-    QCOMPARE(program.state().DataBits(), QStringLiteral("7"));
-    auto* list = program.main().findChild<QComboBox*>("cboConfiguration");
-    QVERIFY(list);
-    QCOMPARE(list->count(), 3);
-    QVERIFY(program.main().action("mnuMeasure")->isEnabled());
-    QVERIFY2(op.messages.isEmpty(), qPrintable(op.messageTexts().join(" | ")));
-
-    auto* start = program.main().findChild<QPushButton*>("cmdConfigurationStart");
-    auto* serial = program.main().findChild<QLabel*>("lblserialNum");
-    QVERIFY(start && serial);
-    start->click();
-    QCOMPARE(serial->text(), QStringLiteral("100001"));
-
-    // Communication Setup: 9600 baud, no parity, for the whole loop.
-    op.dialogs.enqueue([&](QDialog& dialog) {
-        dialog.findChild<QAbstractButton*>("Opt9600")->click();
-        dialog.findChild<QAbstractButton*>("OptNoParity")->click();
-        dialog.findChild<QAbstractButton*>("CmdOK")->click();
-        return int(QDialog::Accepted);
-    });
-    program.main().action("mnuSettings")->trigger();
-    QCOMPARE(program.state().BaudRate(), QStringLiteral("9600"));
-    QCOMPARE(program.state().Parity(), QStringLiteral("N"));
-    QCOMPARE(program.state().DataBits(), QStringLiteral("8"));
-    QVERIFY2(op.messages.isEmpty(), qPrintable(op.messageTexts().join(" | ")));
-    list->setCurrentIndex(2);
-    QVERIFY(start->isEnabled());
-    start->click();
-    QCOMPARE(serial->text(), QStringLiteral("100003"));
-    QCOMPARE(program.main().findChild<QLabel*>("lblBaudRate")->text(), QStringLiteral("9600"));
-
-    // The Sampling page on instrument 01: one P3, then P4 (its first line is not shown) until Stop.
-    auto* w = &program.main();
-    const auto click = [w](const char* name) { w->findChild<QAbstractButton*>(name)->click(); };
-    w->findChild<QComboBox*>("cboSampling")->setCurrentIndex(0);
-    click("cmdSamplingStart");
-    click("OptP3");
-    click("cmdSend");
-    QVERIFY2(textOf(w->findChild<QWidget*>("lblValue")).startsWith("14."),
-             qPrintable(op.messageTexts().join('|')));
-    click("OptP4");
-    QTimer::singleShot(2600, w, [click] { click("cmdStop"); });
-    click("cmdSend"); // returns once Stop has ended the reading
-    const QStringList lines = textOf(w->findChild<QWidget*>("txtResponse")).split('\n', Qt::SkipEmptyParts);
-    QVERIFY2(lines.size() >= 2 && lines.last().startsWith("*0001 14."), qPrintable(lines.join('|')));
-    QVERIFY(!program.main().link().PortOpen() && op.messages.isEmpty());
-}
-
-void TestDetect::liveWindows() {
-    SimProcess sim;
-    QVERIFY(sim.start({}));
-    QTemporaryDir folder;
-    QtRuntime runtime;
-    test::ScriptedOperator op;
-    CommandLine options = CommandLine::parse({"--com", "1=" + sim.link, "--no-splash"});
-    Program program(options, runtime, op, folder.path());
-    QString report, baud, parity;
-    detectAtStart(op, report, baud, parity);
-    QVERIFY(program.start(false));
-    QCOMPARE(program.state().IDList, QStringLiteral("010203"));
-    // Menu item, ID, window, panels, and the milliseconds it runs (a pass of the Sensor window
-    // reads four values, a second each).
-    const char* windows[][5] = {
-        {"mnuPressure", "01", "frmPressure", "PnlPressure", "4000"},
-        {"mnuSensor", "02", "frmSensor", "PnlPressure|PnlTemperature|PnlPper|PnlTper", "10000"},
-        {"mnuAtmo3", "03", "frmAtmo3Display", "PnlPressure|PnlTemperature|PnlHumidity", "8000"}};
-    for (const auto& win : windows) {
-        op.answers.enqueue(win[1]);
-        op.saveAnswer = folder.filePath(QString(win[2]) + ".csv");
-        QStringList seen;
-        auto* w = &program.main();
-        QTimer::singleShot(1000, w, [w, &win] { w->findChild<QPushButton*>("cmdRecord")->click(); });
-        QTimer::singleShot(QString(win[4]).toInt(), w, [w, &win, &seen] {
-            auto* window = w->findChild<LiveWindow*>(win[2]);
-            for (const QString& panel : QString(win[3]).split('|'))
-                seen << window->findChild<QLabel*>(panel)->text();
-            window->close(); // the frame's close button is Exit
-        });
-        program.main().action(win[0])->trigger();
-        for (const QString& value : seen)
-            QVERIFY2(live::shownNumber(value), qPrintable(seen.join('|')));
-        QFile csv(op.saveAnswer);
-        QVERIFY(csv.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(csv.readAll()).split('\n', Qt::SkipEmptyParts);
-        QVERIFY2(lines.size() > 2 && lines.last().contains(QString(",%1,").arg(win[1])),
-                 qPrintable(lines.join('|')));
-        QVERIFY(!w->findChild<LiveWindow*>() && w->action("mnuFile")->isEnabled());
-        // The instrument still answers the read the window stopped waiting for: the next window
-        // opens once that reply has gone by, as an operator's would.
-        QTest::qWait(1500);
+class TestDetect : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        setEndProgramHook([] {});
     }
-    QVERIFY2(op.messages.isEmpty(), qPrintable(op.messageTexts().join(" | ")));
-}
+
+    void detectsEvenParityLoop() {
+        SimProcess sim;
+        QVERIFY(sim.start({"--baud", "4800", "--parity", "E", "--ids", "01,02,03"}));
+        QTemporaryDir folder;
+        QtRuntime runtime;
+        test::ScriptedOperator op;
+        CommandLine options = CommandLine::parse({"--com", "1=" + sim.link, "--no-splash"});
+        Program program(options, runtime, op, folder.path());
+
+        QString report, baud, parity;
+        detectAtStart(op, report, baud, parity);
+        QVERIFY(program.start(false));
+        QCOMPARE(op.dialogsRun.value(0), QStringLiteral("frmSystemCheck"));
+        QCOMPARE(baud, QStringLiteral("4800"));
+        QCOMPARE(parity, QStringLiteral("Even"));
+        QVERIFY2(report.contains("01") && report.contains("03") && report.contains("E"), qPrintable(report));
+        QCOMPARE(program.state().IDList, QStringLiteral("010203"));
+        QCOMPARE(program.state().BaudRate(), QStringLiteral("4800"));
+        QCOMPARE(program.state().Parity(), QStringLiteral("E"));
+        QCOMPARE(program.state().DataBits(), QStringLiteral("7"));
+        auto* list = program.main().findChild<QComboBox*>("cboConfiguration");
+        QVERIFY(list);
+        QCOMPARE(list->count(), 3);
+        QVERIFY(program.main().action("mnuMeasure")->isEnabled());
+        QVERIFY2(op.messages.isEmpty(), qPrintable(op.messageTexts().join(" | ")));
+
+        auto* start = program.main().findChild<QPushButton*>("cmdConfigurationStart");
+        auto* serial = program.main().findChild<QLabel*>("lblserialNum");
+        QVERIFY(start && serial);
+        start->click();
+        QCOMPARE(serial->text(), QStringLiteral("100001"));
+
+        // Communication Setup: 9600 baud, no parity, for the whole loop.
+        op.dialogs.enqueue([&](QDialog& dialog) {
+            dialog.findChild<QAbstractButton*>("Opt9600")->click();
+            dialog.findChild<QAbstractButton*>("OptNoParity")->click();
+            dialog.findChild<QAbstractButton*>("CmdOK")->click();
+            return int(QDialog::Accepted);
+        });
+        program.main().action("mnuSettings")->trigger();
+        QCOMPARE(program.state().BaudRate(), QStringLiteral("9600"));
+        QCOMPARE(program.state().Parity(), QStringLiteral("N"));
+        QCOMPARE(program.state().DataBits(), QStringLiteral("8"));
+        QVERIFY2(op.messages.isEmpty(), qPrintable(op.messageTexts().join(" | ")));
+        list->setCurrentIndex(2);
+        QVERIFY(start->isEnabled());
+        start->click();
+        QCOMPARE(serial->text(), QStringLiteral("100003"));
+        QCOMPARE(program.main().findChild<QLabel*>("lblBaudRate")->text(), QStringLiteral("9600"));
+
+        // The Sampling page on instrument 01: one P3, then P4 (its first line is not shown) until Stop.
+        auto* w = &program.main();
+        const auto click = [w](const char* name) { w->findChild<QAbstractButton*>(name)->click(); };
+        w->findChild<QComboBox*>("cboSampling")->setCurrentIndex(0);
+        click("cmdSamplingStart");
+        click("OptP3");
+        click("cmdSend");
+        QVERIFY2(textOf(w->findChild<QWidget*>("lblValue")).startsWith("14."),
+                 qPrintable(op.messageTexts().join('|')));
+        click("OptP4");
+        QTimer::singleShot(2600, w, [click] { click("cmdStop"); });
+        click("cmdSend"); // returns once Stop has ended the reading
+        const QStringList lines =
+            textOf(w->findChild<QWidget*>("txtResponse")).split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(lines.size() >= 2 && lines.last().startsWith("*0001 14."), qPrintable(lines.join('|')));
+        QVERIFY(!program.main().link().PortOpen() && op.messages.isEmpty());
+    }
+
+    void liveWindows() {
+        SimProcess sim;
+        QVERIFY(sim.start({}));
+        QTemporaryDir folder;
+        QtRuntime runtime;
+        test::ScriptedOperator op;
+        CommandLine options = CommandLine::parse({"--com", "1=" + sim.link, "--no-splash"});
+        Program program(options, runtime, op, folder.path());
+        QString report, baud, parity;
+        detectAtStart(op, report, baud, parity);
+        QVERIFY(program.start(false));
+        QCOMPARE(program.state().IDList, QStringLiteral("010203"));
+        // Menu item, ID, window, panels, and the milliseconds it runs (a pass of the Sensor window
+        // reads four values, a second each).
+        const char* windows[][5] = {
+            {"mnuPressure", "01", "frmPressure", "PnlPressure", "4000"},
+            {"mnuSensor", "02", "frmSensor", "PnlPressure|PnlTemperature|PnlPper|PnlTper", "10000"},
+            {"mnuAtmo3", "03", "frmAtmo3Display", "PnlPressure|PnlTemperature|PnlHumidity", "8000"}};
+        for (const auto& win : windows) {
+            op.answers.enqueue(win[1]);
+            op.saveAnswer = folder.filePath(QString(win[2]) + ".csv");
+            QStringList seen;
+            auto* w = &program.main();
+            QTimer::singleShot(1000, w, [w, &win] { w->findChild<QPushButton*>("cmdRecord")->click(); });
+            QTimer::singleShot(QString(win[4]).toInt(), w, [w, &win, &seen] {
+                auto* window = w->findChild<LiveWindow*>(win[2]);
+                for (const QString& panel : QString(win[3]).split('|'))
+                    seen << window->findChild<QLabel*>(panel)->text();
+                window->close(); // the frame's close button is Exit
+            });
+            program.main().action(win[0])->trigger();
+            for (const QString& value : seen)
+                QVERIFY2(live::shownNumber(value), qPrintable(seen.join('|')));
+            QFile csv(op.saveAnswer);
+            QVERIFY(csv.open(QIODevice::ReadOnly));
+            const QStringList lines = QString::fromUtf8(csv.readAll()).split('\n', Qt::SkipEmptyParts);
+            QVERIFY2(lines.size() > 2 && lines.last().contains(QString(",%1,").arg(win[1])),
+                     qPrintable(lines.join('|')));
+            QVERIFY(!w->findChild<LiveWindow*>() && w->action("mnuFile")->isEnabled());
+            // The instrument still answers the read the window stopped waiting for: the next window
+            // opens once that reply has gone by, as an operator's would.
+            QTest::qWait(1500);
+        }
+        QVERIFY2(op.messages.isEmpty(), qPrintable(op.messageTexts().join(" | ")));
+    }
+};
 
 QTEST_MAIN(TestDetect)
 #include "tst_detect.moc"

@@ -87,82 +87,82 @@ private slots:
     void initTestCase() {
         setEndProgramHook([] {});
     }
-    void everyPageAndDialog();
+
+    void everyPageAndDialog() {
+        QTemporaryDir folder;
+        QtRuntime runtime;
+        test::ScriptedOperator op;
+        Program program(CommandLine::parse({"--simulate", "--no-splash"}), runtime, op, folder.path());
+        QStringList problems;
+
+        // Startup: Enter is Detect, then OK.
+        op.dialogs.enqueue([&](QDialog& dialog) {
+            auto* detect = dialog.findChild<QPushButton*>("cmdStart");
+            auto* ok = dialog.findChild<QPushButton*>("CmdOK");
+            problems << walk(&dialog, &dialog);
+            if (!detect->isDefault()) problems << "Detect is not the default before a detection";
+            QTest::keyClick(&dialog, Qt::Key_Return);
+            if (!ok->isEnabled() || !ok->isDefault()) problems << "OK is not the default after a detection";
+            QTest::keyClick(&dialog, Qt::Key_Return);
+            return dialog.result();
+        });
+        QVERIFY(program.start(false));
+        QCOMPARE(program.state().IDList, QStringLiteral("010203"));
+
+        MainWindow& main = program.main();
+        auto* panel = main.findChild<QTabWidget*>("Panel");
+        // Each page read by its Start, walked, and one of its value boxes opened from the keyboard.
+        const struct {
+            int page;
+            const char* start;
+            const char* box;
+            Qt::Key key;
+            const char* dialog; // null: a prompt
+        } pages[] = {{0, "cmdSamplingStart", nullptr, Qt::Key_Return, nullptr},
+                     {1, "cmdConfigurationStart", "lblDD", Qt::Key_Return, "frmDD"},
+                     {1, "cmdConfigurationStart", "lblPR", Qt::Key_Space, nullptr},
+                     {1, "cmdConfigurationStart", "lblDisplay", Qt::Key_Enter, "frmMD"},
+                     {2, "cmdCalibrationStart", "lblC1", Qt::Key_Return, nullptr},
+                     {3, nullptr, nullptr, Qt::Key_Return, nullptr},
+                     {4, "cmdAnalogSend", "lblE2", Qt::Key_Space, nullptr},
+                     {5, nullptr, nullptr, Qt::Key_Return, nullptr}};
+        for (const auto& p : pages) {
+            panel->setCurrentIndex(p.page);
+            if (p.start) main.findChild<QPushButton*>(p.start)->click();
+            problems << walk(&main, panel->widget(p.page));
+            if (!p.box) continue;
+            auto* box = main.findChild<ValueBox*>(p.box);
+            const qsizetype asked = op.asked.size();
+            const qsizetype run = op.dialogsRun.size();
+            if (p.dialog) op.dialogs.enqueue(inspect(problems));
+            box->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(box, p.key);
+            const bool opened =
+                p.dialog ? op.dialogsRun.value(run) == p.dialog : op.asked.size() == asked + 1;
+            if (!opened) problems << QStringLiteral("%1 did not open its edit").arg(p.box);
+        }
+        panel->setCurrentIndex(1);
+
+        // The menus' dialogs; the report's first dialog goes on with Enter to the second.
+        const struct {
+            const char* action;
+            QStringList dialogs;
+        } menus[] = {{"mnuPrint", {"frmReportInfo", "frmPrintReport"}},
+                     {"mnuSettings", {"CommsSetup"}},
+                     {"mnuTimeout", {"CommsSetup"}},
+                     {"mnuAbout", {"frmAbout"}},
+                     {"mnuStartup", {"frmSystemCheck"}}};
+        for (const auto& m : menus) {
+            const qsizetype run = op.dialogsRun.size();
+            for (int i = 0; i < m.dialogs.size(); ++i)
+                op.dialogs.enqueue(inspect(problems, i + 1 < m.dialogs.size()));
+            main.action(m.action)->trigger();
+            QCOMPARE(op.dialogsRun.mid(run), m.dialogs);
+        }
+        problems.removeAll(QString());
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+    }
 };
-
-void TestKeyboard::everyPageAndDialog() {
-    QTemporaryDir folder;
-    QtRuntime runtime;
-    test::ScriptedOperator op;
-    Program program(CommandLine::parse({"--simulate", "--no-splash"}), runtime, op, folder.path());
-    QStringList problems;
-
-    // Startup: Enter is Detect, then OK.
-    op.dialogs.enqueue([&](QDialog& dialog) {
-        auto* detect = dialog.findChild<QPushButton*>("cmdStart");
-        auto* ok = dialog.findChild<QPushButton*>("CmdOK");
-        problems << walk(&dialog, &dialog);
-        if (!detect->isDefault()) problems << "Detect is not the default before a detection";
-        QTest::keyClick(&dialog, Qt::Key_Return);
-        if (!ok->isEnabled() || !ok->isDefault()) problems << "OK is not the default after a detection";
-        QTest::keyClick(&dialog, Qt::Key_Return);
-        return dialog.result();
-    });
-    QVERIFY(program.start(false));
-    QCOMPARE(program.state().IDList, QStringLiteral("010203"));
-
-    MainWindow& main = program.main();
-    auto* panel = main.findChild<QTabWidget*>("Panel");
-    // Each page read by its Start, walked, and one of its value boxes opened from the keyboard.
-    const struct {
-        int page;
-        const char* start;
-        const char* box;
-        Qt::Key key;
-        const char* dialog; // null: a prompt
-    } pages[] = {{0, "cmdSamplingStart", nullptr, Qt::Key_Return, nullptr},
-                 {1, "cmdConfigurationStart", "lblDD", Qt::Key_Return, "frmDD"},
-                 {1, "cmdConfigurationStart", "lblPR", Qt::Key_Space, nullptr},
-                 {1, "cmdConfigurationStart", "lblDisplay", Qt::Key_Enter, "frmMD"},
-                 {2, "cmdCalibrationStart", "lblC1", Qt::Key_Return, nullptr},
-                 {3, nullptr, nullptr, Qt::Key_Return, nullptr},
-                 {4, "cmdAnalogSend", "lblE2", Qt::Key_Space, nullptr},
-                 {5, nullptr, nullptr, Qt::Key_Return, nullptr}};
-    for (const auto& p : pages) {
-        panel->setCurrentIndex(p.page);
-        if (p.start) main.findChild<QPushButton*>(p.start)->click();
-        problems << walk(&main, panel->widget(p.page));
-        if (!p.box) continue;
-        auto* box = main.findChild<ValueBox*>(p.box);
-        const qsizetype asked = op.asked.size();
-        const qsizetype run = op.dialogsRun.size();
-        if (p.dialog) op.dialogs.enqueue(inspect(problems));
-        box->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(box, p.key);
-        const bool opened = p.dialog ? op.dialogsRun.value(run) == p.dialog : op.asked.size() == asked + 1;
-        if (!opened) problems << QStringLiteral("%1 did not open its edit").arg(p.box);
-    }
-    panel->setCurrentIndex(1);
-
-    // The menus' dialogs; the report's first dialog goes on with Enter to the second.
-    const struct {
-        const char* action;
-        QStringList dialogs;
-    } menus[] = {{"mnuPrint", {"frmReportInfo", "frmPrintReport"}},
-                 {"mnuSettings", {"CommsSetup"}},
-                 {"mnuTimeout", {"CommsSetup"}},
-                 {"mnuAbout", {"frmAbout"}},
-                 {"mnuStartup", {"frmSystemCheck"}}};
-    for (const auto& m : menus) {
-        const qsizetype run = op.dialogsRun.size();
-        for (int i = 0; i < m.dialogs.size(); ++i)
-            op.dialogs.enqueue(inspect(problems, i + 1 < m.dialogs.size()));
-        main.action(m.action)->trigger();
-        QCOMPARE(op.dialogsRun.mid(run), m.dialogs);
-    }
-    problems.removeAll(QString());
-    QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
-}
 
 QTEST_MAIN(TestKeyboard)
 #include "tst_keyboard.moc"
