@@ -120,44 +120,6 @@ private slots:
             QCOMPARE(m.icon, Operator::Icon::Information);
     }
 
-    // Start ends at the first trouble with one message: the instrument is silent (Start stays
-    // off), the port cannot be opened or the adapter is pulled while Start reads (Start is needed
-    // again, and a second Start meets the line as it is then). wire: "-" when not checked.
-    void startEndsEarly_data() {
-        const char* sn = "Warning: Can't read SN!Increase Timeout and check connections.";
-        table(
-            {"trouble", "list", "start", "told", "wire", "empty", "then"},
-            {{"silent, Configuration", "silent", "cboConfiguration", "cmdConfigurationStart", sn, "*|*0100SN",
-              "lblserialNum=|lblSoftwareVersion=|lblBL=|lblPR=|lblUnit=|lblMD=|PnlMiddleMessage=", ""},
-             {"silent, Calibration", "silent", "cboCalibration", "cmdCalibrationStart", sn, "*|*0100SN",
-              "lblSN=|lblVer=|lblPA=|lblC1=|lblY3=|PnlMiddleMessage=", ""},
-             {"open refused", "refused", "cboConfiguration", "cmdConfigurationStart",
-              "Communication Error: scripted failure", "",
-              "PnlMiddleMessage=", "Can't read SN!Increase Timeout and check connections."},
-             {"adapter pulled", "pulled", "cboConfiguration", "cmdConfigurationStart",
-              "Error: The serial port sim has been lost (the adapter was unplugged or the line closed). "
-              "Check the connection, then run Startup again.",
-              "-", "PnlMiddleMessage=", "sim does not exist."}});
-    }
-    void startEndsEarly() {
-        const auto [trouble, list, start, wire, empty] = cells("trouble", "list", "start", "wire", "empty");
-        PageBench b(sim::LoopConfig::demo(),
-                    trouble == "refused" ? PageBench::Line::Script : PageBench::Line::Loop);
-        b.inst("01").faults().silent = trouble == "silent";
-        if (trouble == "refused") b.scripted->openFailure = PortError::Kind::Unavailable;
-        if (trouble == "pulled") b.clock.at(b.clock.now() + 0.3, [&b] { b.loop->loseDevice(); });
-        b.choose(list, 0);
-        b.press(start);
-        if (wire != "-") QCOMPARE(b.lines(), written(wire));
-        QTEST(b.told(), "told");
-        if (trouble == "silent") QCOMPARE(b.op.messages[0].icon, Operator::Icon::Exclamation);
-        QCOMPARE(b.mismatches(empty), QString());
-        QCOMPARE(b.enabled(start), trouble != "silent");
-        QVERIFY(!b.actionEnabled("mnuPrint") && !b.main->link().PortOpen() && !pointerIsBusy());
-        b.press(start);
-        QTEST(b.op.messageTexts().mid(1).join('|'), "then");
-    }
-
     // offset: lblZV and lblZVName shown (1) or not; logged: the end of the page's log.
     void updateReadsTaring_data() {
         table({"zs", "reads", "shown", "offset", "logged"},

@@ -34,7 +34,7 @@ struct LiveBench : PageBench {
         return {"mnuPressure", "frmPressure", "", pressure};
     }
     // The menu item with `answer` at the prompt; `after` seconds on, the operator does `what`
-    // ("exit", "close", "lose"; "low", "silent" or a window's name, then Exit 1.5, 4 or 12.5 s later;
+    // ("exit", "close"; "low", "silent" or a window's name, then Exit 1.5, 4 or 12.5 s later;
     // "spin" down twice from 0.05 and up once, then Exit), the panels noted just before. Returns
     // the seconds the window ran after that.
     double open(const QString& answer, double after, const QString& what) {
@@ -46,12 +46,11 @@ struct LiveBench : PageBench {
                    w<QPushButton>(win[3])->text() +
                    (main->panel()->isHidden() && !actionEnabled("mnuFile") ? "" : " usable");
             if (what == "close") main->findChild<QWidget*>(win[1])->close();
-            if (what != "lose" && what != "close") press("CmdExit");
+            if (what != "close") press("CmdExit");
             end = clock.now();
         };
         clock.at(clock.now() + after, [this, what, win, note] {
             if (!main->findChild<QWidget*>(win[1])) return;
-            if (what == "lose") loop->loseDevice();
             if (what == "spin") state.MeasureTimeout = 0.05;
             for (const char* arrow : {"down", "down", "up"}) // each press is one step
                 if (what == "spin") w<QToolButton>(arrow)->click();
@@ -230,9 +229,6 @@ private slots:
              {"frame closed", "1", "", "", "close",
               "PnlID=Instrument ID : 01, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=3.00, High", "",
               "*|*0100UN"},
-             {"device lost", "1", "", "", "lose",
-              "PnlID=Instrument ID : 01, PnlPressure=14.6961, PnlPressureUnit=psi, PnlTimeout=3.00, High",
-              ": " + Link::lostText("sim"), "*|*0100UN"},
              {"no Q1 reply", "1", "", "", "sensor",
               "PnlID=Instrument ID : 01, PnlPressure=14.6964, PnlPressureUnit=psi, PnlTimeout=3.00, "
               "PnlTemperature=22.51, PnlTempUnit=deg C, PnlPper=32.137626, PnlTper=----------, High",

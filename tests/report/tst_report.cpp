@@ -8,7 +8,6 @@
 #include "ScratchMount.h"
 
 #include <QDateTimeEdit>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
@@ -107,12 +106,7 @@ private slots:
         ReportBench b(loop);
         b.report("First|M1|0-1 bar");
         QCOMPARE(b.records(), "First/M1/0-1 bar/104512/238/psi/-/");
-        QElapsedTimer clock;
-        clock.start();
         b.report("  Acme Ltd \t| 8000-50 |  0 to 30 psia ");
-        const qint64 ms = clock.elapsed();
-        qInfo("from OK to the PDF on disk: %lld ms", ms);
-        QVERIFY(ms < 1000);
         QCOMPARE(b.records(), "Acme Ltd/8000-50/0 to 30 psia/104512/238/psi/-/");
         QVERIFY(b.op.messages.isEmpty() && b.lines().isEmpty()); // no instrument is contacted
         QCOMPARE(b.opened, "frmReportInfo|Report Information|Company Name   :|Instrument Model :|"

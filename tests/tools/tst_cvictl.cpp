@@ -95,93 +95,59 @@ private slots:
 
     void sendsWhatTheWindowsSend() {
         using Tx = std::function<void(const Channel&)>;
-        const struct {
-            const char* name;
-            QStringList args;
-            QString id;
-            Tx window;
-        } rows[] = {
-            {"read configuration",
-             {"read", "--id", "01"},
-             "01",
-             [](const Channel& c) { pages::readConfiguration(c, Wait, [](auto&&...) {}); }},
-            {"read calibration",
-             {"read", "--id", "02", "--page", "calibration"},
-             "02",
-             [](const Channel& c) { pages::readCalibration(c, Wait, [](auto&&...) {}); }},
-            {"read atmo3",
-             {"read", "--id", "03", "--page", "atmo3"},
-             "03",
-             [](const Channel& c) { pages::readAtmo3(c, Wait, [](auto&&...) {}); }},
-            {"set PR (TR re-read, T1)",
-             {"set", "--id", "01", "PR=400"},
-             "01",
-             [](const Channel& c) {
+        const auto none = [](auto&&...) {};
+        // clang-format off
+        const struct { const char* name; QStringList args; QString id; Tx window; } rows[] = {
+            {"read configuration", {"read", "--id", "01"}, "01",
+             [&](const Channel& c) { pages::readConfiguration(c, Wait, none); }},
+            {"read calibration", {"read", "--id", "02", "--page", "calibration"}, "02",
+             [&](const Channel& c) { pages::readCalibration(c, Wait, none); }},
+            {"read atmo3", {"read", "--id", "03", "--page", "atmo3"}, "03",
+             [&](const Channel& c) { pages::readAtmo3(c, Wait, none); }},
+            {"set PR (TR re-read, T1)", {"set", "--id", "01", "PR=400"}, "01", [](const Channel& c) {
                  edit::writePrompted(c, param("PR"), "400", Wait);
                  edit::readIntegrationT1(c, Wait);
              }},
-            {"set PA (second wake-up)",
-             {"set", "--id", "02", "PA=1.5"},
-             "02",
+            {"set PA (second wake-up)", {"set", "--id", "02", "PA=1.5"}, "02",
              [](const Channel& c) { edit::writePrompted(c, param("PA"), "1.5", Wait); }},
-            {"set DD (option dialog)",
-             {"set", "--id", "01", "DD=1"},
-             "01",
+            {"set DD (option dialog)", {"set", "--id", "01", "DD=1"}, "01",
              [](const Channel& c) { writeOption(c, "DD", "1", Wait); }},
-            {"set UN (re-reads)",
-             {"set", "--id", "01", "UN=2"},
-             "01",
-             [](const Channel& c) {
+            {"set UN (re-reads)", {"set", "--id", "01", "UN=2"}, "01", [](const Channel& c) {
                  readParameter(c, "VR", Wait);
                  writeUnits(c, "2", options::unitRereadsFor(false), Wait);
              }},
-            {"set MD (page broadcast)",
-             {"set", "--id", "01", "MD=1"},
-             "01",
+            {"set MD (page broadcast)", {"set", "--id", "01", "MD=1"}, "01",
              [](const Channel& c) { collectBroadcastReplies(c, writeCommand(c.prefix, "MD", "1")); }},
-            {"set ZS=1 (taring)",
-             {"set", "--id", "01", "ZS=1"},
-             "01",
+            {"set ZS=1 (taring)", {"set", "--id", "01", "ZS=1"}, "01",
              [](const Channel& c) { writeZeroSet(c, "1", Wait); }},
-            {"sample P3",
-             {"sample", "--id", "01", "P3", "--timeout", "1.25"},
-             "01",
+            {"sample P3", {"sample", "--id", "01", "P3", "--timeout", "1.25"}, "01",
              [](const Channel& c) { sampleOnce(c, c.prefix + "P3", Wait); }},
-            {"sample P3, measured",
-             {"sample", "--id", "01", "P3"},
-             "01",
-             [](const Channel& c) {
+            {"sample P3, measured", {"sample", "--id", "01", "P3"}, "01", [](const Channel& c) {
                  measure::readResolution(c, "PR", Wait);
                  measure::readResolution(c, "TR", Wait);
                  measure::readT1(c, Wait);
                  sampleOnce(c, c.prefix + "P3", 4);
              }},
-            {"sample P5 hold and dump",
-             {"sample", "--id", "01", "P5", "--timeout", "1.25"},
-             "01",
+            {"sample P5 hold and dump", {"sample", "--id", "01", "P5", "--timeout", "1.25"}, "01",
              [](const Channel& c) {
                  sampleOnce(c, c.prefix + "P5", Wait, false);
                  sampleOnce(c, c.prefix + "DB", Wait);
              }},
-            {"sample P4 continuous",
-             {"sample", "--id", "01", "P4", "--count", "3", "--timeout", "1.25"},
-             "01",
-             [](const Channel& c) {
+            {"sample P4 continuous", {"sample", "--id", "01", "P4", "--count", "3", "--timeout", "1.25"},
+             "01", [](const Channel& c) {
                  ContinuousReading r(c);
                  r.start(c.prefix + "P4", Wait);
-                 for (int i = 0; i < 3; ++i)
-                     r.next(Wait);
+                 for (int i = 0; i < 3; ++i) r.next(Wait);
                  r.stop();
              }},
-            {"link",
-             {"link", "--current-baud", "9600", "--baud", "4800", "--parity", "E"},
-             "01",
+            {"link", {"link", "--current-baud", "9600", "--baud", "4800", "--parity", "E"}, "01",
              [](const Channel& c) {
                  const Channel loop{c.link, c.settings, QString()};
                  checkBaudLock(loop);
                  broadcastLinkSettings(loop, LinkSettings::of("COM 1", 4800, 'E'));
              }},
         };
+        // clang-format on
         for (const auto& row : rows) {
             Bench ctl;
             const Result r = ctl.run(QStringList{"--baud", "9600"} + row.args);
@@ -240,12 +206,10 @@ private slots:
         QFile f(notJson);
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write("{\"command\": \"detect\"}") > 0);
         f.close();
-        const struct {
-            QStringList args;
-            std::function<void(Bench&)> setup;
-            int status;
-            bool sendsNothing; // not even the detection
-        } rows[] = {
+        using Setup = std::function<void(Bench&)>;
+        // clang-format off
+        // sendsNothing: not even the detection
+        const struct { QStringList args; Setup setup; int status; bool sendsNothing; } rows[] = {
             {{"read", "--id", "01"}, {}, 0, false},
             {{"detect", "--save"}, {}, 0, false},
             {{"set", "--id", "01", "PR=0"}, {}, 1, true},
@@ -257,9 +221,7 @@ private slots:
             {{"set", "--id", "01", "MD=4"}, {}, 1, true},
             {{"set", "--id", "01", "LL=1\r\n*9900ID"}, {}, 1, true},
             {{"set", "--id", "01", "--baud", "9600", "DD=1"},
-             [](Bench& b) { b.inst("01").faults().refusedWrites << "DD"; },
-             1,
-             false},
+             [](Bench& b) { b.inst("01").faults().refusedWrites << "DD"; }, 1, false},
             {{"read", "--id", "07"}, {}, 1, false},
             {{"link", "--baud", "4800"}, [](Bench& b) { b.inst("02").setParam("BL", "1"); }, 1, false},
             {{"renumber", "--to", "97"}, {}, 1, false},
@@ -272,14 +234,13 @@ private slots:
             {{"sample", "--id", "01", "P9"}, {}, 2, true},
             {{"send", "a\tb"}, {}, 2, true},
             {{"read", "--id", "01", "--baud", "9600"},
-             [](Bench& b) { b.inst("01").faults().silent = true; },
-             3,
-             false},
+             [](Bench& b) { b.inst("01").faults().silent = true; }, 3, false},
             {{"detect"}, [](Bench& b) { b.silence(); }, 3, false},
             // An instrument not on the loop: only the command itself comes back around the loop.
             {{"read", "--id", "42", "--baud", "9600"}, {}, 3, false},
             {{"read", "--id", "01", "--port", "/nonexistent/tty"}, {}, 4, true},
         };
+        // clang-format on
         for (const auto& row : rows) {
             Bench b;
             if (row.setup) row.setup(b);
