@@ -54,9 +54,9 @@ private slots:
     // The instrument's answer (20 ms after the command, its characters `spacing` apart) and what
     // the read makes of it within a read time-out of 1.25 s.
     void reads_data() {
-        test::columns<QString, QByteArray, double>("mnemonic", "reply", "spacing");
-        QTest::addColumn<QString>("value"); // "none": no value
-        QTest::addColumn<double>("took");   // seconds from the write to the port's close
+        // value: "none": no value; took: seconds from the write to the port's close
+        test::columns<QString, QByteArray, double, QString, double>("mnemonic", "reply", "spacing", "value",
+                                                                    "took");
         QTest::newRow("PR") << "PR" << QByteArray("*0001PR=238\r\n") << 0.0 << "238" << 0.02;
         QTest::newRow("slow, within the time-out")
             << "TR" << QByteArray("*0001TR=952\r\n") << 0.05 << "952" << 0.62;

@@ -153,12 +153,8 @@ private slots:
         for (const auto& read : reads) {
             Bench b;
             b.port->loseAt(0.5);
-            try {
-                read(*b.link);
-                QFAIL("a lost device must end the read with an error");
-            } catch (const PortError& e) {
-                QCOMPARE(e.kind(), PortError::Kind::DeviceLost);
-            }
+            const auto e = test::thrown<PortError>([&] { read(*b.link); });
+            QVERIFY2(e && e->kind() == PortError::Kind::DeviceLost, "a lost device must end the read");
             QVERIFY2(b.clock.now() < 0.51 && !b.link->PortOpen(), qPrintable(QString::number(b.clock.now())));
             QVERIFY_THROWS_EXCEPTION(PortError, b.link->Output("*"));
             QVERIFY(b.port->writes.isEmpty());
@@ -174,12 +170,9 @@ private slots:
         b.link->ClosePort();
         b.link->ClosePort(); // closing a closed port does nothing
         QVERIFY_THROWS_EXCEPTION(PortError, b.link->Output("x"));
-        try { // before detection there is no baud rate to open with
-            b.link->OpenPort(LinkSettings{});
-            QFAIL("open without a baud rate should fail");
-        } catch (const PortError& e) {
-            QCOMPARE(e.kind(), PortError::Kind::BadSettings);
-        }
+        // Before detection there is no baud rate to open with.
+        const auto e = test::thrown<PortError>([&] { b.link->OpenPort(LinkSettings{}); });
+        QVERIFY(e && e->kind() == PortError::Kind::BadSettings);
         QCOMPARE(b.port->opens, 2);
     }
 

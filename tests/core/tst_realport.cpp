@@ -2,6 +2,7 @@
 #include "Link.h"
 #include "PtyPair.h"
 #include "RealSerialPort.h"
+#include "Tables.h"
 
 #include <QSerialPort>
 
@@ -86,13 +87,9 @@ private slots:
         const double cpu0 = processCpuSeconds();
         QElapsedTimer wall;
         wall.start();
-        try {
-            b.link->ReadInput(8.0);
-            QFAIL("a vanished device must end the read with an error");
-        } catch (const PortError& e) {
-            QCOMPARE(e.kind(), PortError::Kind::DeviceLost);
-            QVERIFY(e.text().contains(b.pty.slavePath));
-        }
+        const auto e = test::thrown<PortError>([&] { b.link->ReadInput(8.0); });
+        QVERIFY2(e && e->kind() == PortError::Kind::DeviceLost, "a vanished device must end the read");
+        QVERIFY(e->text().contains(b.pty.slavePath));
         const qint64 readMs = wall.elapsed();
         QVERIFY2(readMs < 3000, qPrintable(QString::number(readMs))); // ends at once, not after 8 s
 
@@ -113,13 +110,10 @@ private slots:
     void refusedOpenSaysWhy() {
         RealBench b('N');
         b.map.setDevice(2, "/tmp/cvi-no-such-device");
-        try {
-            b.link->OpenPort(LinkSettings::of("COM 2", 4800, 'N'));
-            QFAIL("opening a missing device must fail");
-        } catch (const PortError& e) {
-            QCOMPARE(e.kind(), PortError::Kind::Unavailable);
-            QCOMPARE(e.code(), 8010);
-        }
+        const auto missing =
+            test::thrown<PortError>([&] { b.link->OpenPort(LinkSettings::of("COM 2", 4800, 'N')); });
+        QVERIFY2(missing && missing->kind() == PortError::Kind::Unavailable, "a missing device opened");
+        QCOMPARE(missing->code(), 8010);
         QVERIFY(!b.link->PortOpen());
         // A port held by another program is in use, not forbidden; one held by another window of
         // this program is named as such.
@@ -127,15 +121,12 @@ private slots:
         QVERIFY(elsewhere.open(QIODevice::ReadWrite));
         Link other(b.runtime, b.map, std::make_unique<RealSerialPort>());
         for (Link* link : {b.link.get(), &other}) {
-            try {
-                link->OpenPort(b.settings);
-                QFAIL("a port open elsewhere must not open again");
-            } catch (const PortError& e) {
-                QCOMPARE(e.text(), link == &other
+            const auto held = test::thrown<PortError>([&] { link->OpenPort(b.settings); });
+            QVERIFY2(held, "a port open elsewhere must not open again");
+            QCOMPARE(held->text(), link == &other
                                        ? Link::heldText(b.pty.slavePath, {})
                                        : b.pty.slavePath + " is in use by another program. Close the "
                                                            "port there, then retry.");
-            }
             if (link == b.link.get()) {
                 elsewhere.close();
                 b.link->OpenPort(b.settings);
@@ -144,13 +135,10 @@ private slots:
         b.link->ClosePort();
         if (geteuid() == 0) QSKIP("root may open any device");
         ::chmod(qPrintable(b.pty.slavePath), 0);
-        try {
-            b.link->OpenPort(b.settings);
-            QFAIL("opening a forbidden device must fail");
-        } catch (const PortError& e) {
-            QCOMPARE(e.kind(), PortError::Kind::PermissionDenied);
-            QVERIFY(e.text().contains("dialout"));
-        }
+        const auto forbidden = test::thrown<PortError>([&] { b.link->OpenPort(b.settings); });
+        QVERIFY2(forbidden && forbidden->kind() == PortError::Kind::PermissionDenied,
+                 "a forbidden device opened");
+        QVERIFY(forbidden->text().contains("dialout"));
     }
 
     void closeDrainsWhileStillOpen() {

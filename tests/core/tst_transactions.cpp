@@ -188,9 +188,8 @@ private slots:
     void abandonedAtEveryStep_data() { exchanges_data(); }
 
     void exchanges_data() {
-        test::columns<QStringList, QString>("wire", "result");
-        QTest::addColumn<QStringList>("heard"); // each reply reported begins so
-        QTest::addColumn<double>("seconds");
+        // heard: each reply reported begins so
+        test::columns<QStringList, QString, QStringList, double>("wire", "result", "heard", "seconds");
         auto row = [](const char* name, const QStringList& wire, const QString& result,
                       const QStringList& heard,
                       double seconds) { QTest::newRow(name) << wire << result << heard << seconds; };
@@ -258,12 +257,8 @@ private slots:
             sim::SimPort holder(*b.loop);
             if (k == 0) {
                 holder.open(b.link->portSettings(b.state.Link));
-                try {
-                    run(b);
-                    QFAIL("the exchange must not run on a busy line");
-                } catch (const PortError& e) {
-                    QCOMPARE(e.kind(), PortError::Kind::Unavailable);
-                }
+                const auto e = test::thrown<PortError>([&] { run(b); });
+                QVERIFY2(e && e->kind() == PortError::Kind::Unavailable, "ran on a busy line");
                 QVERIFY(!b.link->PortOpen());
             } else {
                 b.heard.failAtWrite = k;
@@ -289,15 +284,11 @@ private slots:
         QFETCH(double, at);
         Bench b;
         b.clock.at(at, [&] { b.loop->loseDevice(); });
-        try {
-            run(b);
-            QFAIL("a lost device must end the exchange with an error");
-        } catch (const PortError& e) {
-            QCOMPARE(e.kind(), PortError::Kind::DeviceLost);
-            QCOMPARE(e.text(), QStringLiteral(
-                                   "The serial port sim has been lost (the adapter was unplugged or the line "
-                                   "closed). Check the connection, then run Startup again."));
-        }
+        const auto e = test::thrown<PortError>([&] { run(b); });
+        QVERIFY2(e && e->kind() == PortError::Kind::DeviceLost, "a lost device must end the exchange");
+        QCOMPARE(e->text(),
+                 QStringLiteral("The serial port sim has been lost (the adapter was unplugged or the line "
+                                "closed). Check the connection, then run Startup again."));
         QVERIFY2(b.clock.now() - at <= 0.010,
                  qPrintable(QString::number(b.clock.now()))); // a wake-up pause at most
         QVERIFY(b.released());
@@ -312,10 +303,9 @@ private slots:
     void continuousEnds_data() {
         // The stop waits up to 0.2 s for the instruments to fall silent and drops what came; after an
         // overflow the reading is abandoned at once.
-        QTest::addColumn<QByteArray>("behind");  // waiting behind the first line
-        QTest::addColumn<double>("answerAfter"); // an answer to the stop command, this long after it
-        QTest::addColumn<QByteArray>("ending");  // written to end the reading
-        QTest::addColumn<double>("lasts");       // from the last write to the port closed
+        // behind: waiting behind the first line; answerAfter: an answer to the stop command, this long after
+        // it; ending: written to end the reading; lasts: from the last write to the port closed
+        test::columns<QByteArray, double, QByteArray, double>("behind", "answerAfter", "ending", "lasts");
         QTest::newRow("stopped, answered") << QByteArray() << 0.05 << QByteArray("**9900VR\r\n") << 0.05;
         QTest::newRow("stopped, silent") << QByteArray() << 1.0 << QByteArray("**9900VR\r\n") << 0.201;
         QTest::newRow("overflow") << QByteArray(950, 'x') << 1.0 << QByteArray("*9900VR\r\n") << 0.0;

@@ -155,8 +155,8 @@ private slots:
     // the main window's left panel and the messages shown.
     // Permission denied says what to do; the close box acts as problem OK while Cancel is off.
     void nothingFound_data() {
-        columns<int, QString>("kind", "seen");
-        QTest::addColumn<QString>("state"); // IDList, count, CommTimeout
+        // state: IDList, count, CommTimeout
+        columns<int, QString, QString>("kind", "seen", "state");
         const QString noPort = "There is no instrument at this port!||LstPortID cmdStart CmdOK- "
                                "CmdCancel|Please choose a different port !|",
                       why = "Error ! [!] Add your user to the 'dialout' group.";
@@ -222,8 +222,8 @@ private slots:
     }
 
     void cancelDuringDetection_data() {
-        columns<sim::LoopConfig, double>("config", "at");
-        QTest::addColumn<QString>("last"); // written before the click
+        // last: written before the click
+        columns<sim::LoopConfig, double, QString>("config", "at", "last");
         sim::LoopConfig slow = numbered(3, 2400);
         QTest::newRow("probe at 19200") << slow << 0.1 << "*9900VR";
         QTest::newRow("probe, later rates") << slow << 1.1 << "*9900VR";

@@ -5,6 +5,7 @@
 #include "Link.h"
 #include "RealSerialPort.h"
 #include "SimProcess.h"
+#include "Tables.h"
 
 #include <QTest>
 
@@ -68,12 +69,9 @@ private slots:
         QVERIFY(h.collect(2.0).contains("*0001 14.6"));
         ::kill(sim.process.processId(), SIGUSR1);
         QTRY_VERIFY(!QFileInfo::exists(sim.link));
-        try {
-            h.collect(1.0), h.link->Output("*0100SN\r\n"), h.link->ReadInput(1.0);
-            QFAIL("the pulled adapter went unnoticed");
-        } catch (const PortError& e) {
-            QCOMPARE(e.kind(), PortError::Kind::DeviceLost);
-        }
+        const auto e = test::thrown<PortError>(
+            [&] { h.collect(1.0), h.link->Output("*0100SN\r\n"), h.link->ReadInput(1.0); });
+        QVERIFY2(e && e->kind() == PortError::Kind::DeviceLost, "the pulled adapter went unnoticed");
         h.link->ClosePort();
         ::kill(sim.process.processId(), SIGUSR2);
         QTRY_VERIFY(QFileInfo(sim.link).isSymLink());

@@ -112,20 +112,18 @@ private slots:
         MainWindow& main = program.main();
         auto* panel = main.findChild<QTabWidget*>("Panel");
         // Each page read by its Start, walked, and one of its value boxes opened from the keyboard.
-        const struct {
-            int page;
-            const char* start;
-            const char* box;
-            Qt::Key key;
-            const char* dialog; // null: a prompt
-        } pages[] = {{0, "cmdSamplingStart", nullptr, Qt::Key_Return, nullptr},
-                     {1, "cmdConfigurationStart", "lblDD", Qt::Key_Return, "frmDD"},
-                     {1, "cmdConfigurationStart", "lblPR", Qt::Key_Space, nullptr},
-                     {1, "cmdConfigurationStart", "lblDisplay", Qt::Key_Enter, "frmMD"},
-                     {2, "cmdCalibrationStart", "lblC1", Qt::Key_Return, nullptr},
-                     {3, nullptr, nullptr, Qt::Key_Return, nullptr},
-                     {4, "cmdAnalogSend", "lblE2", Qt::Key_Space, nullptr},
-                     {5, nullptr, nullptr, Qt::Key_Return, nullptr}};
+        // clang-format off
+        struct Page { int page; const char* start; const char* box; Qt::Key key; const char* dialog; };
+        const Page pages[] = {
+            {0, "cmdSamplingStart", nullptr, Qt::Key_Return, nullptr}, // dialog null: a prompt
+            {1, "cmdConfigurationStart", "lblDD", Qt::Key_Return, "frmDD"},
+            {1, "cmdConfigurationStart", "lblPR", Qt::Key_Space, nullptr},
+            {1, "cmdConfigurationStart", "lblDisplay", Qt::Key_Enter, "frmMD"},
+            {2, "cmdCalibrationStart", "lblC1", Qt::Key_Return, nullptr},
+            {3, nullptr, nullptr, Qt::Key_Return, nullptr},
+            {4, "cmdAnalogSend", "lblE2", Qt::Key_Space, nullptr},
+            {5, nullptr, nullptr, Qt::Key_Return, nullptr}};
+        // clang-format on
         for (const auto& p : pages) {
             panel->setCurrentIndex(p.page);
             if (p.start) main.findChild<QPushButton*>(p.start)->click();
@@ -144,20 +142,18 @@ private slots:
         panel->setCurrentIndex(1);
 
         // The menus' dialogs; the report's first dialog goes on with Enter to the second.
-        const struct {
-            const char* action;
-            QStringList dialogs;
-        } menus[] = {{"mnuPrint", {"frmReportInfo", "frmPrintReport"}},
-                     {"mnuSettings", {"CommsSetup"}},
-                     {"mnuTimeout", {"CommsSetup"}},
-                     {"mnuAbout", {"frmAbout"}},
-                     {"mnuStartup", {"frmSystemCheck"}}};
-        for (const auto& m : menus) {
+        using Menu = std::pair<const char*, QStringList>;
+        const Menu menus[] = {{"mnuPrint", {"frmReportInfo", "frmPrintReport"}},
+                              {"mnuSettings", {"CommsSetup"}},
+                              {"mnuTimeout", {"CommsSetup"}},
+                              {"mnuAbout", {"frmAbout"}},
+                              {"mnuStartup", {"frmSystemCheck"}}};
+        for (const auto& [action, dialogs] : menus) {
             const qsizetype run = op.dialogsRun.size();
-            for (int i = 0; i < m.dialogs.size(); ++i)
-                op.dialogs.enqueue(inspect(problems, i + 1 < m.dialogs.size()));
-            main.action(m.action)->trigger();
-            QCOMPARE(op.dialogsRun.mid(run), m.dialogs);
+            for (int i = 0; i < dialogs.size(); ++i)
+                op.dialogs.enqueue(inspect(problems, i + 1 < dialogs.size()));
+            main.action(action)->trigger();
+            QCOMPARE(op.dialogsRun.mid(run), dialogs);
         }
         problems.removeAll(QString());
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));

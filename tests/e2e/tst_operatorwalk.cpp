@@ -351,8 +351,8 @@ private slots:
     // Sequences an operator meets, each once: a window left mid-measurement and the next page or
     // window at once; the Units dialog and the Calibration page's PA; a Stop and a window at once.
     void sequences_data() {
-        QTest::addColumn<QList<Action>>("actions");
-        QTest::addColumn<QString>("expect"); // "box=what the instrument holds" or "told: text"
+        // expect: "box=what the instrument holds" or "told: text"
+        columns<QList<Action>, QString>("actions", "expect");
         const Action liveMid{Act::Live, 0, 1, 0.5}, configuration{Act::Start, 1, 0, 0};
         QTest::newRow("Exit mid-reading, then Configuration Start")
             << QList<Action>{liveMid, configuration} << "lblserialNum=SN|live";

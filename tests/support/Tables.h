@@ -2,11 +2,12 @@
 
 // Data-driven test rows without a line per column: columns<QString, int>("a", "b") in a _data
 // function, const auto [a, b] = fetch<QString, int>("a", "b") in the test; table() and cells()
-// for tables whose columns are all text.
+// for tables whose columns are all text; thrown<E>() for what a call throws.
 #include <QStringList>
 #include <QTest>
 
 #include <array>
+#include <optional>
 #include <tuple>
 
 namespace cvi::test {
@@ -35,6 +36,16 @@ inline void table(std::initializer_list<const char*> columns, std::initializer_l
         for (int i = 1; i < r.size(); ++i)
             row << r[i];
     }
+}
+
+// The E that `f` throws; none when it returns.
+template <class E, class F> std::optional<E> thrown(F&& f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e;
+    }
+    return std::nullopt;
 }
 
 } // namespace cvi::test
