@@ -289,8 +289,7 @@ private slots:
         QCOMPARE(e->text(),
                  QStringLiteral("The serial port sim has been lost (the adapter was unplugged or the line "
                                 "closed). Check the connection, then run Startup again."));
-        QVERIFY2(b.clock.now() - at <= 0.010,
-                 qPrintable(QString::number(b.clock.now()))); // a wake-up pause at most
+        QCOMPARE_LE(b.clock.now() - at, 0.010); // a wake-up pause at most
         QVERIFY(b.released());
         QVERIFY_THROWS_EXCEPTION(PortError, readParameter(b.channel(), "SN", 1.0)); // the device is gone
         // The adapter back: the same serial object reaches the loop again (what was still on its way
@@ -329,8 +328,7 @@ private slots:
         }
         QCOMPARE(s.port->writtenBytes(), "***0100P4\r\n" + ending);
         const auto& w = s.port->writes;
-        QVERIFY2(qAbs(s.clock.now() - w.last().time - lasts) < 1e-6,
-                 qPrintable(QString::number(s.clock.now())));
+        QCOMPARE_LT(qAbs(s.clock.now() - w.last().time - lasts), 1e-6);
         QVERIFY(s.heard.lines.isEmpty()); // the first line is not shown, and an overflow is no reading
         QVERIFY(!r.running());
         // Nothing of the answer is left for the next open, nor comes after it.

@@ -155,43 +155,6 @@ private slots:
         QVERIFY(!pointerIsBusy());
     }
 
-    // The Atmo3 page as it plugs into the edit flow: its Start button, command label, response
-    // box and value boxes named after their parameters.
-    void humidityCoefficientOnTheAtmo3Page() {
-        PageBench b;
-        b.choose("cboConfiguration", 2); // the Atmo 3 system
-        auto* atmo3 = new QWidget;
-        PageContext page{new QPushButton(atmo3), new QLabel(atmo3), new QPlainTextEdit(atmo3),
-                         [atmo3](const QString& name) { return atmo3->findChild<QLabel*>(name); }};
-        page.start->setEnabled(false);
-        page.command->setObjectName("PnlCmdBox");
-        page.response->setObjectName("txtAnalogResponse");
-        for (const char* name : {"lblH1", "lblK1"}) {
-            auto* box = new ValueBox(name, b.state.Record, atmo3);
-            box->show("RHT-2");
-            attachValueBox(b.host(), page, box);
-        }
-        b.host().setPage(PageHost::Atmo3, atmo3);
-
-        b.edit("lblH1", "XYZ");
-        QCOMPARE(b.middle(), QStringLiteral("Invalid Entry"));
-        QVERIFY(b.lines().isEmpty());
-        QCOMPARE(b.op.asked[0].title + ": " + b.op.asked[0].prompt + " (" + b.op.asked[0].defaultAnswer + ")",
-                 QStringLiteral("H1 Calibration Coefficient: Enter the H1 Calibration Coefficient.  Caution! "
-                                "Changing this value may cause incorrect readings. (RHT-2)"));
-        b.edit("lblH1", "rht-9");
-        QCOMPARE(b.lines(), (QStringList{"*", "**0300EW*0300H1=rht-9\r\n"}));
-        QCOMPARE(b.mismatches("lblH1=rht-9|PnlCmdBox=*0300EW*0300H1=rht-9|"
-                              "PnlMiddleMessage=H1 coefficient has been changed."),
-                 QString());
-        QVERIFY(b.log("txtAnalogResponse").endsWith("*0003H1=rht-9\n"));
-
-        page.start->setEnabled(true); // its Start button on again: Start before any edit
-        b.click("lblK1");
-        QCOMPARE(b.left(), QStringLiteral("Please click the start button first !"));
-        QCOMPARE(b.op.asked.size(), 2);
-    }
-
     void secondClickDuringAnExchangeIsIgnored() {
         PageBench b;
         b.startCalibration();

@@ -80,6 +80,28 @@ private slots:
                 b.state.CurrentSN.isEmpty() && b.state.AnalogLineCount == 0);
     }
 
+    // H1 takes a sensor name, with its caution; before Start the guard holds.
+    void humidityCoefficient() {
+        ReadingBench b;
+        b.choose("cboAnalog", 2);
+        b.click("lblH1");
+        QVERIFY(b.left() == "Please click the start button first !" && b.op.asked.isEmpty());
+        b.press("cmdAnalogSend");
+        b.wire().clear();
+        b.edit("lblH1", "XYZ");
+        QVERIFY(b.middle() == "Invalid Entry" && b.lines().isEmpty());
+        QCOMPARE(b.op.asked[0].title + ": " + b.op.asked[0].prompt + " (" + b.op.asked[0].defaultAnswer + ")",
+                 QStringLiteral("H1 Calibration Coefficient: Enter the H1 Calibration Coefficient.  Caution! "
+                                "Changing this value may cause incorrect readings. (RHT-2)"));
+        b.edit("lblH1", "rht-9");
+        QCOMPARE(b.lines(), (QStringList{"*", "**0300EW*0300H1=rht-9\r\n"}));
+        QCOMPARE(b.mismatches("lblH1=rht-9|PnlCmdBox=*0300EW*0300H1=rht-9|"
+                              "PnlMiddleMessage=H1 coefficient has been changed."),
+                 QString());
+        QVERIFY(b.log("txtAnalogResponse").endsWith("*0003H1=rht-9\n") &&
+                b.inst("03").param("H1") == "rht-9");
+    }
+
     void atmo3MissingAndShortCoefficients() {
         ReadingBench b(PageBench::Line::Script);
         b.scriptReplies({"SN>*0003SN=300417", "VR>*0003VR=A3-1.20"});
