@@ -81,7 +81,7 @@ private slots:
         QVERIFY(!shown().contains("qrc:/help/parameters.html#param-PR"));
         QTest::keyClick(search, Qt::Key_Return);
         QVERIFY(browser->source().toString().contains('#'));
-        QCOMPARE(browser->textCursor().selectedText().toLower(), QStringLiteral("usermod"));
+        QCOMPARE(browser->textCursor().selectedText().toLower(), "usermod");
         search->setText(QStringLiteral("no-such-word-anywhere"));
         QVERIFY(shown().isEmpty());
         search->clear();

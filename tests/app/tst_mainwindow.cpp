@@ -49,8 +49,8 @@ private slots:
 
     void pagesMenusAndCaption() {
         Frame f;
-        QCOMPARE(f.main->windowTitle(), QStringLiteral("Corvanel Interactive Ver 1.2"));
-        QCOMPARE(f.main->objectName(), QStringLiteral("frmMain"));
+        QCOMPARE(f.main->windowTitle(), "Corvanel Interactive Ver 1.2");
+        QCOMPARE(f.main->objectName(), "frmMain");
         auto* panel = f.main->findChild<QTabWidget*>("Panel");
         QVERIFY(panel);
         QStringList captions;
@@ -58,7 +58,7 @@ private slots:
             captions << panel->tabText(i);
         QCOMPARE(captions, (QStringList{"Sam&pling", "C&onfiguration", "&Calibration", "&System", "&Atmo3",
                                         "&Terminal"}));
-        QCOMPARE(f.main->link().objectName(), QStringLiteral("MSComm1"));
+        QCOMPARE(f.main->link().objectName(), "MSComm1");
 
         // Each menu in the bar, then its items ("-" for a separator), as name=caption.
         QStringList menus;
@@ -82,7 +82,7 @@ private slots:
         f.main->setMenusEnabled(false);
         QCOMPARE(f.greyed(), "mnuCommunication mnuFile mnuHelp mnuMeasure mnuPrint mnuSettings mnuTimeout");
         f.main->setMenusEnabled(true);
-        QCOMPARE(f.greyed(), QStringLiteral("mnuPrint mnuSettings mnuTimeout"));
+        QCOMPARE(f.greyed(), "mnuPrint mnuSettings mnuTimeout");
     }
 
     // The message panels share the width 3:3:2 along the bottom; their height follows the screen
@@ -134,13 +134,13 @@ private slots:
         f.main->blankHint(frame);
         QEvent enter(QEvent::Enter);
         QCoreApplication::sendEvent(box, &enter);
-        QCOMPARE(f.left(), QStringLiteral("Click to change !"));
+        QCOMPARE(f.left(), "Click to change !");
         QCoreApplication::sendEvent(frame, &enter);
         QCOMPARE(f.left(), QString());
         f.main->setLeftMessage("kept");
         box->clear();
         QCoreApplication::sendEvent(box, &enter);
-        QCOMPARE(f.left(), QStringLiteral("kept"));
+        QCOMPARE(f.left(), "kept");
         // About empties it too; help opens, or says why not.
         f.main->action("mnuAbout")->trigger();
         QCOMPARE(f.op.dialogsRun, QStringList{"frmAbout"});
@@ -168,14 +168,14 @@ private slots:
         f.main->RefreshIdLists();
         for (QComboBox* list : lists) {
             QCOMPARE(list->count(), 3);
-            QCOMPARE(list->itemText(2), QStringLiteral("10"));
-            QCOMPARE(list->currentText(), QStringLiteral("01"));
+            QCOMPARE(list->itemText(2), "10");
+            QCOMPARE(list->currentText(), "01");
         }
         QCOMPARE(handled.size(), 5); // each list's handler ran once
         handled.clear();
         lists[2]->setCurrentIndex(2);
         for (QComboBox* list : lists)
-            QCOMPARE(list->currentText(), QStringLiteral("10"));
+            QCOMPARE(list->currentText(), "10");
         QCOMPARE(handled.size(), 5);
         // A chosen instrument runs once when the operator picks another entry, although the pick is
         // reported too; again when he picks the one already shown; once when another list moves it.
@@ -211,7 +211,7 @@ private slots:
         f.main->setMiddleMessage("busy");
         f.main->setMenusEnabled(false);
         f.main->panel()->setCurrentIndex(MainWindow::PageCalibration);
-        QCOMPARE(f.left(), QStringLiteral("Please click on the start button !"));
+        QCOMPARE(f.left(), "Please click on the start button !");
         QCOMPARE(f.main->middleMessage()->text(), QString());
         QVERIFY(f.enabled("mnuHelp") && !f.main->link().PortOpen());
         f.main->setMenusEnabled(false);
@@ -259,7 +259,7 @@ private slots:
         const QSize size = splash.picture()->pixmap().size();
         QVERIFY(!size.isEmpty() &&
                 splash.pos() == QPoint((1024 - size.width()) / 2, (768 - size.height()) / 2));
-        QCOMPARE(splash.picture()->objectName(), QStringLiteral("Image1"));
+        QCOMPARE(splash.picture()->objectName(), "Image1");
     }
 };
 

@@ -81,12 +81,12 @@ private slots:
         Bench b; // up to 900 characters waiting are read, and a line without CR is a line here
         b.port->arrive(0.0, QByteArray(880, 'x') + "*0001 14.7\n");
         b.clock.runDue();
-        QCOMPARE(b.link->ReadContinuous(1.0), QStringLiteral("*0001 14.7\n"));
+        QCOMPARE(b.link->ReadContinuous(1.0), "*0001 14.7\n");
         QCOMPARE(b.link->ReadContinuous(1.0), QString()); // time-out
         QVERIFY(b.clock.now() > 1.0 && b.clock.now() < 1.01);
         b.port->arrive(b.clock.now(), QByteArray(901, 'x'));
         b.clock.runDue();
-        QCOMPARE(b.link->ReadContinuous(1.0), QStringLiteral("Overflow"));
+        QCOMPARE(b.link->ReadContinuous(1.0), "Overflow");
         QCOMPARE(b.port->charsRead, 891L); // none of them read
         QCOMPARE(b.heard.broken, 0);
     }
@@ -94,8 +94,8 @@ private slots:
     void readTerminalInput() {
         Bench b;
         b.port->arrive(0.1, "*0001VR=1.0\r\nab*cd\r\n\r\n", 0.001);
-        QCOMPARE(b.link->ReadTerminalInput(1.0).value_or("none"), QStringLiteral("*0001VR=1.0"));
-        QCOMPARE(b.link->ReadTerminalInput(1.0).value_or("none"), QStringLiteral("ab*cd"));
+        QCOMPARE(b.link->ReadTerminalInput(1.0).value_or("none"), "*0001VR=1.0");
+        QCOMPARE(b.link->ReadTerminalInput(1.0).value_or("none"), "ab*cd");
         QCOMPARE(b.link->ReadTerminalInput(1.0).value_or("none"), QString());
         QVERIFY(!b.link->ReadTerminalInput(1.0).has_value());
     }
@@ -112,8 +112,8 @@ private slots:
         const double t = b.clock.now();
         b.port->arrive(t + 0.2, "*0001DD");
         b.port->arrive(t + 2.0, "=1\r\n");
-        QCOMPARE(b.link->ReadReply(1.0), QStringLiteral("*0001DD"));
-        QCOMPARE(b.link->ReadReply(1.0), QStringLiteral("=1\r\n"));
+        QCOMPARE(b.link->ReadReply(1.0), "*0001DD");
+        QCOMPARE(b.link->ReadReply(1.0), "=1\r\n");
         // Another instrument's whole line is no answer: passed over, the reply after it is read.
         b.port->arrive(b.clock.now() + 0.1, "*0002PR=5\r\n*0001PR=6\r\n");
         QCOMPARE(b.link->ReadReply(1.0, [](const QString& l) { return l.startsWith("*0001"); }),
@@ -165,8 +165,8 @@ private slots:
         Bench b;
         b.link->ClosePort();
         b.link->OpenPort(LinkSettings::of("COM 3", 2400, 'E'));
-        QCOMPARE(b.port->settings.settingsText(), QStringLiteral("2400,E,7,1"));
-        QCOMPARE(b.port->settings.device, QStringLiteral("/dev/ttyS2"));
+        QCOMPARE(b.port->settings.settingsText(), "2400,E,7,1");
+        QCOMPARE(b.port->settings.device, "/dev/ttyS2");
         b.link->ClosePort();
         b.link->ClosePort(); // closing a closed port does nothing
         QVERIFY_THROWS_EXCEPTION(PortError, b.link->Output("x"));

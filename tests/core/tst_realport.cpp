@@ -57,13 +57,13 @@ private slots:
 
         QTimer::singleShot(100, [&] { b.pty.send("noise*0001PR=238\r\n"); });
         const auto line = b.link->ReadInput(2.0);
-        QCOMPARE(line.value_or("none"), QStringLiteral("*0001PR=238\r\n"));
+        QCOMPARE(line.value_or("none"), "*0001PR=238\r\n");
 
         // Characters that arrive during a fixed delay are seen afterwards without the event loop.
         b.pty.send("*0001BL=0\r\n");
         b.link->Delay(0.2);
         QCOMPARE(b.link->InBufferCount(), 11);
-        QCOMPARE(b.link->InputAll(), QStringLiteral("*0001BL=0\r\n"));
+        QCOMPARE(b.link->InputAll(), "*0001BL=0\r\n");
 
         // WaitForInput returns as soon as a character is there.
         QTimer::singleShot(0, [] {});

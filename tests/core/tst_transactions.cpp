@@ -286,9 +286,8 @@ private slots:
         b.clock.at(at, [&] { b.loop->loseDevice(); });
         const auto e = test::thrown<PortError>([&] { run(b); });
         QVERIFY2(e && e->kind() == PortError::Kind::DeviceLost, "a lost device must end the exchange");
-        QCOMPARE(e->text(),
-                 QStringLiteral("The serial port sim has been lost (the adapter was unplugged or the line "
-                                "closed). Check the connection, then run Startup again."));
+        QCOMPARE(e->text(), "The serial port sim has been lost (the adapter was unplugged or the line "
+                            "closed). Check the connection, then run Startup again.");
         QCOMPARE_LE(b.clock.now() - at, 0.010); // a wake-up pause at most
         QVERIFY(b.released());
         QVERIFY_THROWS_EXCEPTION(PortError, readParameter(b.channel(), "SN", 1.0)); // the device is gone
@@ -296,7 +295,7 @@ private slots:
         // went by meanwhile).
         b.loop->restoreDevice();
         b.idle(1.0);
-        QCOMPARE(readParameter(b.channel(), "SN", 1.0).line, QStringLiteral("*0001SN=100001\r\n"));
+        QCOMPARE(readParameter(b.channel(), "SN", 1.0).line, "*0001SN=100001\r\n");
     }
 
     void continuousEnds_data() {
@@ -319,11 +318,11 @@ private slots:
             if (w == "*9900VR\r\n") s.port->arrive(t + answerAfter, "*0001VR=5.10\r\n");
         };
         ContinuousReading r(s.channel());
-        QCOMPARE(r.start("*0100P4", 1.0).value_or("none"), QStringLiteral("*0001 14.7\r\n"));
+        QCOMPARE(r.start("*0100P4", 1.0).value_or("none"), "*0001 14.7\r\n");
         if (behind.isEmpty()) {
             r.stop();
         } else {
-            QCOMPARE(r.next(1.0), QStringLiteral("Overflow"));
+            QCOMPARE(r.next(1.0), "Overflow");
             r.abandon();
         }
         QCOMPARE(s.port->writtenBytes(), "***0100P4\r\n" + ending);
@@ -375,7 +374,7 @@ private slots:
         s.port->onWrite = [&](const QByteArray& w, double t) {
             if (w.contains("DD=1")) s.port->arrive(t + 0.02, "*0002 14.7\r\n*0001DD=1\r\n");
         };
-        QCOMPARE(writeOption(s.channel(), "DD", "1", 1.0), QStringLiteral("*0001DD=1\r\n"));
+        QCOMPARE(writeOption(s.channel(), "DD", "1", 1.0), "*0001DD=1\r\n");
     }
 };
 

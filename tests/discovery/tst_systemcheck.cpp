@@ -81,8 +81,8 @@ private slots:
         QCOMPARE(QString::number(ports->count()) + " " + ports->currentText() + " " + t.state().PortName(),
                  "4 " + port + " " + port);
         QVERIFY(t.state().StartupFlag == "No" && t.b.op.messages.isEmpty());
-        QCOMPARE(text(dlg, "lblMessage"), QStringLiteral("Please start the system check!"));
-        QCOMPARE(controls(dlg), QStringLiteral("LstPortID cmdStart CmdOK- CmdCancel"));
+        QCOMPARE(text(dlg, "lblMessage"), "Please start the system check!");
+        QCOMPARE(controls(dlg), "LstPortID cmdStart CmdOK- CmdCancel");
     }
 
     void detect_data() {
@@ -126,8 +126,7 @@ private slots:
         const double quiet = t.b.clock.now() - t.b.wire().events().last().time;
         QVERIFY2(d.config.broken ? took >= 3.5 && took < 3.7 : quiet >= 2.0 - 1e-9 && quiet < 2.05,
                  qPrintable(QStringLiteral("%1 %2").arg(took).arg(quiet)));
-        QCOMPARE(text(dlg, "lblMessage"),
-                 QStringLiteral("Checking the mode of the instrument(s).  Please Wait !..."));
+        QCOMPARE(text(dlg, "lblMessage"), "Checking the mode of the instrument(s).  Please Wait !...");
 
         const QString rate = QString::number(d.config.baud);
         QCOMPARE(t.linkText(), rate + "," + d.letters.right(1) + (d.letters.endsWith('N') ? ",8" : ",7"));
@@ -135,7 +134,7 @@ private slots:
                                            QString::number(d.count) + " " + d.commTimeout);
         QCOMPARE(t.state().ReadTimeout, d.commTimeout.toDouble() + 2); // read and measure: two seconds longer
         QCOMPARE(t.state().MeasureTimeout, d.commTimeout.toDouble() + 2);
-        QCOMPARE(child<QGroupBox>(dlg, "frmContainer")->title(), QStringLiteral("Result"));
+        QCOMPARE(child<QGroupBox>(dlg, "frmContainer")->title(), "Result");
         QString report = "       ID              Parity          Software Version\n"
                          "       ==             ======          ============\n";
         for (int i = 0; i < d.letters.size(); ++i) // identifier, parity and version in their columns
@@ -143,12 +142,12 @@ private slots:
                       QString(20, ' ') + "5.10\n";
         QCOMPARE(text(dlg, "PnlPort PnlBaudRate PnlParity PnlDataBits lblTimeout txtReport"),
                  "COM 1|" + rate + "|" + d.panels + "|" + d.probeWait + "|" + report);
-        QCOMPARE(controls(dlg), QStringLiteral("LstPortID txtReport cmdStart- CmdOK CmdCancel"));
+        QCOMPARE(controls(dlg), "LstPortID txtReport cmdStart- CmdOK CmdCancel");
         QVERIFY(!pointerIsBusy() && t.b.op.messages.isEmpty() && t.b.op.dialogsRun.isEmpty());
         QVERIFY(!t.b.loop->attached());
         child<QComboBox>(dlg, "LstPortID")->setCurrentIndex(1); // another port forgets all of it
         QCOMPARE(text(dlg, "lblMessage PnlBaudRate") + " " + controls(dlg),
-                 QStringLiteral("Please start the system check!| LstPortID cmdStart CmdOK- CmdCancel"));
+                 "Please start the system check!| LstPortID cmdStart CmdOK- CmdCancel");
     }
 
     // Detections that find nothing. Seen: the status line, the report's first line, the controls,
@@ -209,16 +208,15 @@ private slots:
                  "Due to communication problems, the instruments in the loop can not be detected!!\n"
                  "This might be because of;\na) A bad connection or,\nb) Mixed baud rate in the loop.\n"
                  "c) An instrument bursting data in the loop.\nPlease check these parameters and retry...");
-        QCOMPARE(text(dlg, "PnlBaudRate PnlParity PnlDataBits") + " " + t.linkText(),
-                 QStringLiteral("|| ,,"));
+        QCOMPARE(text(dlg, "PnlBaudRate PnlParity PnlDataBits") + " " + t.linkText(), "|| ,,");
         // Closing it the only way left remembers the port but does not finish start-up.
         if (kind == 6)
             dlg.reject();
         else
             click(dlg, "cmdProblemOK");
         QCOMPARE(t.readIni(), QByteArray("1\r\n"));
-        QCOMPARE(t.left()->text(), QStringLiteral("Select startup to establish communication!"));
-        QCOMPARE(t.state().StartupFlag, QStringLiteral("No"));
+        QCOMPARE(t.left()->text(), "Select startup to establish communication!");
+        QCOMPARE(t.state().StartupFlag, "No");
     }
 
     void cancelDuringDetection_data() {
@@ -254,8 +252,8 @@ private slots:
         t.b.idle(30);
         for (const auto& w : t.b.wire().writes()) // nothing written after the click
             QVERIFY2(w.time <= start + at, w.bytes.constData());
-        QCOMPARE(t.state().StartupFlag + "|" + t.state().IDList, QStringLiteral("Yes|"));
-        QCOMPARE(t.left()->text(), QStringLiteral("Select startup to establish communication!"));
+        QCOMPARE(t.state().StartupFlag + "|" + t.state().IDList, "Yes|");
+        QCOMPARE(t.left()->text(), "Select startup to establish communication!");
         QVERIFY(t.b.op.dialogsRun.isEmpty() && !pointerIsBusy());
         QCOMPARE(t.b.wire().writtenTexts().join('|').section('|', -1), last);
         if (what == "scan") QCOMPARE(t.state().BaudRate(), QString());
@@ -290,9 +288,9 @@ private slots:
             // Hovering over an option's text or button turns both red, the other options black.
             QEvent enter(QEvent::Enter);
             QCoreApplication::sendEvent(child(d, "lblMD1"), &enter);
-            QCOMPARE(optionColours(d), QStringLiteral("#000000 #000000 #000000 #000000 #ff0000 #ff0000"));
+            QCOMPARE(optionColours(d), "#000000 #000000 #000000 #000000 #ff0000 #ff0000");
             QCoreApplication::sendEvent(child(d, "CmdExit"), &enter);
-            QCOMPARE(optionColours(d), QStringLiteral("#ff0000 #ff0000 #000000 #000000 #000000 #000000"));
+            QCOMPARE(optionColours(d), "#ff0000 #ff0000 #000000 #000000 #000000 #000000");
             QTest::keyClicks(child(d, "txtWarning"), "abc"); // typing into the explanation changes nothing
             QTest::keyClick(child(d, "txtWarning"), Qt::Key_Delete);
             QCOMPARE(text(d, "txtWarning"), warningFor(records));
@@ -315,7 +313,7 @@ private slots:
         QCOMPARE(text(dlg, "lblMessage"),
                  exit ? QStringLiteral("Unexpected Data Detected.  Please Wait !...")
                       : QStringLiteral("Changing instrument parameters.  Please Wait !..."));
-        QCOMPARE(controls(dlg), QStringLiteral("LstPortID txtReport cmdStart- CmdOK CmdCancel"));
+        QCOMPARE(controls(dlg), "LstPortID txtReport cmdStart- CmdOK CmdCancel");
         QVERIFY(!t.b.loop->attached());
         QCOMPARE(t.readIni(), QByteArray("<missing>"));
         // A broken last record is left out of the explanation.

@@ -66,11 +66,11 @@ private slots:
         QString report, baud, parity;
         detectAtStart(op, report, baud, parity);
         QVERIFY(program.start(false));
-        QCOMPARE(op.dialogsRun.value(0), QStringLiteral("frmSystemCheck"));
-        QCOMPARE(baud, QStringLiteral("4800"));
-        QCOMPARE(parity, QStringLiteral("Even"));
+        QCOMPARE(op.dialogsRun.value(0), "frmSystemCheck");
+        QCOMPARE(baud, "4800");
+        QCOMPARE(parity, "Even");
         QVERIFY2(report.contains("01") && report.contains("03") && report.contains("E"), qPrintable(report));
-        QCOMPARE(program.state().IDList, QStringLiteral("010203"));
+        QCOMPARE(program.state().IDList, "010203");
         const auto link = [&program] {
             return program.state().BaudRate() + "," + program.state().Parity() + "," +
                    program.state().DataBits();
@@ -86,7 +86,7 @@ private slots:
         auto* serial = program.main().findChild<QLabel*>("lblserialNum");
         QVERIFY(start && serial);
         start->click();
-        QCOMPARE(serial->text(), QStringLiteral("100001"));
+        QCOMPARE(serial->text(), "100001");
 
         // Communication Setup: 9600 baud, no parity, for the whole loop.
         op.dialogs.enqueue([&](QDialog& dialog) {
@@ -101,8 +101,8 @@ private slots:
         list->setCurrentIndex(2);
         QVERIFY(start->isEnabled());
         start->click();
-        QCOMPARE(serial->text(), QStringLiteral("100003"));
-        QCOMPARE(program.main().findChild<QLabel*>("lblBaudRate")->text(), QStringLiteral("9600"));
+        QCOMPARE(serial->text(), "100003");
+        QCOMPARE(program.main().findChild<QLabel*>("lblBaudRate")->text(), "9600");
 
         // The Sampling page on instrument 01: one P3, then P4 (its first line is not shown) until Stop.
         auto* w = &program.main();
@@ -133,7 +133,7 @@ private slots:
         QString report, baud, parity;
         detectAtStart(op, report, baud, parity);
         QVERIFY(program.start(false));
-        QCOMPARE(program.state().IDList, QStringLiteral("010203"));
+        QCOMPARE(program.state().IDList, "010203");
         // Menu item, ID, window, panels, and the milliseconds it runs (a pass of the Sensor window
         // reads four values, a second each).
         const char* windows[][5] = {

@@ -107,7 +107,7 @@ private slots:
             return dialog.result();
         });
         QVERIFY(program.start(false));
-        QCOMPARE(program.state().IDList, QStringLiteral("010203"));
+        QCOMPARE(program.state().IDList, "010203");
 
         MainWindow& main = program.main();
         auto* panel = main.findChild<QTabWidget*>("Panel");

@@ -85,8 +85,8 @@ private slots:
         QCOMPARE(b.mismatches(shown), QString());
         QCOMPARE(b.shownFlags({"lblUFHeading", "lblUF", "lblUFUnit"}), params == "UN=0" ? "111" : "000");
         // Without T1 the factor is 33; a PR that is no number gives no time.
-        QCOMPARE(integrationTimeText("238", std::nullopt), QStringLiteral("0.79"));
-        QCOMPARE(integrationTimeText("abc", "30"), QStringLiteral("-"));
+        QCOMPARE(integrationTimeText("238", std::nullopt), "0.79");
+        QCOMPARE(integrationTimeText("abc", "30"), "-");
     }
 
     // Replies the loop cannot make: too short to hold a value (PR), none at all (UN), late (VR: past
@@ -152,7 +152,7 @@ private slots:
         b.choose(list, 2);
         QCOMPARE(b.w<QComboBox>("cboConfiguration")->currentIndex(), 2);
         QCOMPARE(b.w<QComboBox>("cboCalibration")->currentIndex(), 2);
-        QCOMPARE(b.state.AddressPrefix, QStringLiteral("*0300"));
+        QCOMPARE(b.state.AddressPrefix, "*0300");
         QVERIFY(b.enabled("cmdConfigurationStart") && b.enabled("cmdCalibrationStart"));
         // The link's settings are shown again by Start.
         QCOMPARE(
@@ -163,7 +163,7 @@ private slots:
         QVERIFY(b.log().isEmpty() && b.log("txtCalResponse").isEmpty() && b.state.ConfigLineCount == 0);
         QVERIFY(b.state.CalLineCount == 0 && b.state.CurrentSN.isEmpty() && b.state.CurrentVR.isEmpty());
         QVERIFY(!b.actionEnabled("mnuPrint") && !b.enabled("cmdUpdate"));
-        QCOMPARE(b.w<QGroupBox>("frmOutputtype")->title(), QStringLiteral("16-Bit Output (---------)"));
+        QCOMPARE(b.w<QGroupBox>("frmOutputtype")->title(), "16-Bit Output (---------)");
         QVERIFY(b.lines().isEmpty()); // choosing sends nothing
     }
 
@@ -178,15 +178,15 @@ private slots:
         QCOMPARE(box->toPlainText(), before);
         box->selectAll();
         QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier); // copying still works
-        QCOMPARE(QGuiApplication::clipboard()->text().left(14), QStringLiteral("*0001SN=104512"));
+        QCOMPARE(QGuiApplication::clipboard()->text().left(14), "*0001SN=104512");
         QTest::mouseClick(box->viewport(), Qt::LeftButton);
-        QCOMPARE(b.left(), QStringLiteral("To copy select and press Ctrl + C"));
+        QCOMPARE(b.left(), "To copy select and press Ctrl + C");
         QFocusEvent out(QEvent::FocusOut), in(QEvent::FocusIn);
         QCoreApplication::sendEvent(box, &out);
         QCOMPARE(b.left(), QString());
         b.startCalibration();
         QCoreApplication::sendEvent(b.w<QWidget>("txtCalResponse"), &in);
-        QCOMPARE(b.left(), QStringLiteral("To copy select and press Ctrl+C"));
+        QCOMPARE(b.left(), "To copy select and press Ctrl+C");
 
         // After a choice the first nine changes leave the view alone, every later one scrolls.
         b.choose("cboConfiguration", 1);
@@ -220,7 +220,7 @@ private slots:
         QCOMPARE(b.hover("cmdAutoNumber"), change);
         b.main->setLeftMessage("kept");
         b.setTexts("lblC1=-"); // Calibration boxes hint unless they hold a single character
-        QCOMPARE(b.hover("lblC1"), QStringLiteral("kept"));
+        QCOMPARE(b.hover("lblC1"), "kept");
         b.setTexts("lblC1=12");
         QCOMPARE(b.hover("lblC1"), change);
 

@@ -110,16 +110,14 @@ private slots:
         if (mnemonic == "TR") QCOMPARE(b.state.CurrentTR, answer);
         const QString asked = b.op.asked[0].title + ": " + b.op.asked[0].prompt;
         if (mnemonic == "C1")
-            QCOMPARE(asked,
-                     QStringLiteral("C1 Calibration Coefficient: Enter the C1 Calibration Coefficient. "
-                                    "Caution! Changing this value may cause incorrect pressure readings."));
+            QCOMPARE(asked, "C1 Calibration Coefficient: Enter the C1 Calibration Coefficient. "
+                            "Caution! Changing this value may cause incorrect pressure readings.");
         if (mnemonic == "PR")
-            QCOMPARE(asked,
-                     QStringLiteral("Pressure Resolution Parameter: Enter the PR value(1 to 16383). PR "
-                                    "determines the pressure resolution and sampling speed.  The larger the "
-                                    "PR value, the higher the resolution and the slower the sample rate.  "
-                                    "Changing PR automatically sets TR to a value 4 times PR, or TR can be "
-                                    "changed individually by clicking the TR box."));
+            QCOMPARE(asked, "Pressure Resolution Parameter: Enter the PR value(1 to 16383). PR "
+                            "determines the pressure resolution and sampling speed.  The larger the "
+                            "PR value, the higher the resolution and the slower the sample rate.  "
+                            "Changing PR automatically sets TR to a value 4 times PR, or TR can be "
+                            "changed individually by clicking the TR box.");
         QVERIFY(!pointerIsBusy());
     }
 
@@ -147,7 +145,7 @@ private slots:
         QSignalSpy reset(&b.host(), &PageHost::samplingResetRequested);
         b.edit(box, answer);
         QCOMPARE(b.mismatches(shown), QString());
-        QCOMPARE(b.state.CurrentPR, QStringLiteral("238"));
+        QCOMPARE(b.state.CurrentPR, "238");
         QCOMPARE(reset.count(), box == "lblPR" ? 1 : 0);
         // What came is still logged.
         QVERIFY(b.log(box == "lblC1" ? "txtCalResponse" : "txtResponseBox").endsWith(logged));
@@ -168,7 +166,7 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(b.op.asked.size(), 1);
         QCOMPARE(b.lines(), (QStringList{"*", "**0100EW*0100C1=2\r\n"}));
-        QCOMPARE(b.text("lblC1"), QStringLiteral("2"));
+        QCOMPARE(b.text("lblC1"), "2");
         b.click("lblC2"); // once the exchange is over, clicks count again
         QCOMPARE(b.op.asked.size(), 2);
     }
@@ -218,7 +216,7 @@ private slots:
         QVERIFY(b.inst("01").streaming());
         b.answerDialog("cmdRS232"); // and off again while the instrument streams
         b.click("lblRS232");
-        QCOMPARE(b.inst("01").param("MD"), QStringLiteral("0"));
+        QCOMPARE(b.inst("01").param("MD"), "0");
         QCOMPARE(b.mismatches("lblMD=0|lblRS232=Off"), QString());
     }
 };

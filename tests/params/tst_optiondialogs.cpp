@@ -19,8 +19,6 @@ private slots:
         table({"box", "before", "button", "fault", "wire", "shown", "offset", "message", "result", "logged"},
               {{"DD", "lblDD", "", "OptDD1", "", "*|**0100EW*0100DD=1", "Long", "00",
                 "DD value has been changed!...", "", "*0001DD=1\n"},
-               {"DD back", "lblDD", "Long", "OptDD0", "", "*|**0100EW*0100DD=0", "Short", "00",
-                "DD value has been changed!...", "", "*0001DD=0\n"},
                {"AR", "lblAR", "", "OptAR1", "", "*|**0100EW*0100AR=1", "High", "00",
                 "AR value has been changed!...", "", "*0001AR=1\n"},
                {"DP", "lblDP", "", "OptDp2", "", "*|**0100EW*0100DP=2", "2", "00",
@@ -226,12 +224,12 @@ private slots:
         QTEST(b.text("lblUnit"), "name");
         QTEST(b.shownFlags(ufBoxes), "ufAfter");
         QTEST(b.told(), "messages");
-        QCOMPARE(b.state.DialogResult, QStringLiteral("OK"));
+        QCOMPARE(b.state.DialogResult, "OK");
         if (!fault.isEmpty()) { // nothing on the page changes
             QCOMPARE(b.mismatches("PnlMiddleMessage=|lblPA=0.0000|lblOverpressure=35.0000"), QString());
             return;
         }
-        QCOMPARE(b.middle(), QStringLiteral("UN value has been changed!..."));
+        QCOMPARE(b.middle(), "UN value has been changed!...");
         const bool full = reads.contains("OP");
         // The instrument rescaled its values; the page shows them in the new unit.
         const sim::Instrument& inst = b.inst(id);

@@ -40,9 +40,9 @@ private slots:
     void atmo3StartReadsBothChannels() {
         ReadingBench b;
         b.choose("cboAnalog", 2);
-        QCOMPARE(b.state.AddressPrefix, QStringLiteral("*0300"));
+        QCOMPARE(b.state.AddressPrefix, "*0300");
         QCOMPARE(b.w<QComboBox>("cboSystem")->currentIndex(), 2);
-        QCOMPARE(b.hover("cmdAnalogSend"), QStringLiteral("Click to start !"));
+        QCOMPARE(b.hover("cmdAnalogSend"), "Click to start !");
         b.press("cmdAnalogSend");
 
         const QStringList order = catalogue::atmo3Order();
@@ -56,11 +56,11 @@ private slots:
             QCOMPARE(b.text("lbl" + m), b.inst("03").param(m));
         QVERIFY(b.log("txtAnalogResponse").startsWith("*0003SN=300417\n*0003VR=A3-1.20\n*0003E1=-40\n"));
         QCOMPARE(QString("%1|%2|%3").arg(b.state.AnalogLineCount).arg(b.state.CurrentSN, b.state.CurrentVR),
-                 QStringLiteral("16|300417|A3-1.20"));
+                 "16|300417|A3-1.20");
         QVERIFY(!b.enabled("cmdAnalogSend") && b.actionEnabled("mnuPrint") && b.op.messages.isEmpty() &&
                 b.settled());
         QTest::mouseClick(b.w<ResponseLog>("txtAnalogResponse")->viewport(), Qt::LeftButton);
-        QCOMPARE(b.left(), QStringLiteral("To copy select and press Ctrl+C"));
+        QCOMPARE(b.left(), "To copy select and press Ctrl+C");
 
         // Boxes edit through the prompt edit; the log scrolls from its 22nd change on.
         auto* log = b.w<ResponseLog>("txtAnalogResponse");
@@ -91,8 +91,8 @@ private slots:
         b.edit("lblH1", "XYZ");
         QVERIFY(b.middle() == "Invalid Entry" && b.lines().isEmpty());
         QCOMPARE(b.op.asked[0].title + ": " + b.op.asked[0].prompt + " (" + b.op.asked[0].defaultAnswer + ")",
-                 QStringLiteral("H1 Calibration Coefficient: Enter the H1 Calibration Coefficient.  Caution! "
-                                "Changing this value may cause incorrect readings. (RHT-2)"));
+                 "H1 Calibration Coefficient: Enter the H1 Calibration Coefficient.  Caution! "
+                 "Changing this value may cause incorrect readings. (RHT-2)");
         b.edit("lblH1", "rht-9");
         QCOMPARE(b.lines(), (QStringList{"*", "**0300EW*0300H1=rht-9\r\n"}));
         QCOMPARE(b.mismatches("lblH1=rht-9|PnlCmdBox=*0300EW*0300H1=rht-9|"
@@ -177,7 +177,7 @@ private slots:
         ReadingBench b(script.isEmpty() ? PageBench::Line::Loop : PageBench::Line::Script);
         b.scriptReplies({"SN>*0003SN=300417", "VR>*0003VR=A3-1.20", script});
         b.choose("cboSystem", 2);
-        QCOMPARE(b.left(), QStringLiteral("Select a command !"));
+        QCOMPARE(b.left(), "Select a command !");
         QFETCH(QString, options);
         b.pick(options);
         QTEST(b.left() + "/" + b.middle(), "hint");
@@ -219,9 +219,8 @@ private slots:
         b.op.answers.enqueue(answer);
         QFETCH(QString, option);
         b.pick(option);
-        QCOMPARE(b.op.asked[0].prompt,
-                 QStringLiteral("Enter the value you would like to display. (For lasting "
-                                "display, set MD=0 on the configuration page.)"));
+        QCOMPARE(b.op.asked[0].prompt, "Enter the value you would like to display. (For lasting "
+                                       "display, set MD=0 on the configuration page.)");
         QTEST(b.op.asked[0].title, "title");
         QFETCH(QString, lines);
         QCOMPARE(b.lines(), items(lines));
@@ -244,7 +243,7 @@ private slots:
         b.startConfiguration();
         b.press("cmdOverpressure");
         QCOMPARE(b.wire().written(), QByteArray("**0100BP\r\n"));
-        QCOMPARE(b.text("lblCommand"), QStringLiteral("*0100BP"));
+        QCOMPARE(b.text("lblCommand"), "*0100BP");
         QVERIFY(b.op.messages.isEmpty() && b.settled());
     }
 };

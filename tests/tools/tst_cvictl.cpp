@@ -268,9 +268,9 @@ private slots:
         QJsonObject un;
         for (const QJsonValue& p : read["parameters"].toArray())
             if (p["name"] == "UN") un = p.toObject();
-        QCOMPARE(un["value"].toString(), QStringLiteral("1"));
-        QCOMPARE(un["shown"].toString(), QStringLiteral("psi"));
-        QCOMPARE(read["integration_time"].toString(), QStringLiteral("0.79"));
+        QCOMPARE(un["value"].toString(), "1");
+        QCOMPARE(un["shown"].toString(), "psi");
+        QCOMPARE(read["integration_time"].toString(), "0.79");
 
         // A continuous reading ended by Ctrl+C stops the loop and keeps what it read.
         b.interruptAfter = 2;
@@ -328,12 +328,12 @@ private slots:
         QCOMPARE(b.run({"detect", "--slot", "3", "--save"}).status, 0);
         QCOMPARE(
             b.run({"read", "--id", "01", "--baud", "9600", "--json"}).json().value("port")["slot"].toString(),
-            QStringLiteral("COM 3"));
+            "COM 3");
 
         // Renumbering: the loop counts on from the new first ID, and says so when detected again.
         const QJsonObject renumbered = b.run({"renumber", "--from", "01", "--to", "20", "--json"}).json();
         QCOMPARE(renumbered["to"].toArray().toVariantList(), (QVariantList{"20", "21", "22"}));
-        QCOMPARE(renumbered["line"].toString(), QStringLiteral("**9919ID<CR><LF>"));
+        QCOMPARE(renumbered["line"].toString(), "**9919ID<CR><LF>");
         b.idle(2);
         QStringList ids;
         for (const QJsonValue& i : b.run({"detect", "--json"}).json()["instruments"].toArray())

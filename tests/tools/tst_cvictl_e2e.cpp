@@ -35,7 +35,7 @@ private slots:
         const Run detect = cvictl(sim.link, {"detect"});
         QCOMPARE(detect.status, 0);
         QCOMPARE(detect.json["port"]["baud"].toInt(), 2400);
-        QCOMPARE(detect.json["port"]["parity"].toString(), QStringLiteral("E"));
+        QCOMPARE(detect.json["port"]["parity"].toString(), "E");
         QCOMPARE(detect.json["instruments"].toArray().size(), 2);
         QVERIFY(detect.err.contains("probing at 2400 baud"));
 
@@ -46,7 +46,7 @@ private slots:
         QString dp;
         for (const QJsonValue& p : read.json["parameters"].toArray())
             if (p["name"] == "DP") dp = p["value"].toString();
-        QCOMPARE(dp, QStringLiteral("2"));
+        QCOMPARE(dp, "2");
         QCOMPARE(cvictl(sim.link + "-missing", {"read", "--id", "05"}).status, 4);
 
         SimProcess pulled; // the adapter goes in the middle of the exchange: exit 4, one line
