@@ -2,23 +2,30 @@
 // with even parity: the Startup dialog finds the loop, OK fills the instrument lists, the
 // Configuration page reads an instrument, Communication Setup moves the loop to 9600 baud without
 // parity and the program keeps talking to it, down to single and continuous readings. Then each
-// live window on the simulator's own loop (a pressure instrument, an "M" one and an Atmo 3).
+// live window on the simulator's own loop (a pressure instrument, an "M" one and an Atmo 3), and
+// the adapter pulled under the Terminal and a window and plugged back.
 #include "LiveWindow.h"
 #include "Program.h"
 #include "ReadingLog.h"
 #include "ScriptedOperator.h"
 #include "SimProcess.h"
+#include "TerminalPage.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+
+#include <csignal>
 
 using namespace cvi;
 
@@ -122,7 +129,7 @@ private slots:
         QVERIFY(!program.main().link().PortOpen() && op.messages.isEmpty());
     }
 
-    void liveWindows() {
+    void liveWindowsAndReplug() {
         SimProcess sim;
         QVERIFY(sim.start({}));
         QTemporaryDir folder;
@@ -166,6 +173,53 @@ private slots:
             QTest::qWait(1500);
         }
         QVERIFY2(op.messages.isEmpty(), qPrintable(op.messageTexts().join(" | ")));
+
+        // The adapter pulled (cvi-sim's link and pseudo-terminal vanish) while the Terminal listens
+        // and while a window reads, and put back at the same path: one message, the port released,
+        // the menus back; the same action then works without a restart. (The pages meet a lost
+        // device on the simulated loop.)
+        auto* w = &program.main();
+        auto* panel = w->findChild<QTabWidget*>("Panel");
+        const auto click = [w](const char* button) { w->findChild<QPushButton*>(button)->click(); };
+        QString shown; // what the action showed last
+        const std::pair<const char*, std::function<void()>> actions[] = {
+            {"Terminal",
+             [&] {
+                 w->findChild<QLineEdit*>("txtCmd")->setText("*0100SN");
+                 QTimer::singleShot(100, w, [&] { click("Send"); });
+                 QTimer::singleShot(1500, w, [&] {
+                     const TerminalModel& rows = w->findChild<TerminalPage*>()->model();
+                     shown = rows.row(rows.rowCount() - 1).second;
+                     panel->setCurrentIndex(MainWindow::PageConfiguration);
+                 });
+                 panel->setCurrentIndex(MainWindow::PageTerminal);
+                 QTest::qWait(2000);
+             }},
+            {"Pressure window", [&] {
+                 op.answers.enqueue("01");
+                 QTimer::singleShot(2500, w, [&] {
+                     if (auto* window = w->findChild<LiveWindow*>())
+                         shown = textOf(window->findChild<QLabel*>("PnlPressure")), window->close();
+                 });
+                 w->action("mnuPressure")->trigger();
+             }}};
+        const qint64 pid = sim.process.processId();
+        for (const auto& [name, act] : actions) { // the adapter pulled 0.3 s into the action
+            op.messages.clear();
+            QTimer::singleShot(300, [pid] { ::kill(pid, SIGUSR1); });
+            act();
+            QTRY_VERIFY(!QFileInfo::exists(sim.link));
+            QVERIFY2(op.messages.size() == 1 && !w->link().PortOpen() && w->action("mnuFile")->isEnabled(),
+                     qPrintable(QString(name) + ": " + op.messageTexts().join(" | ")));
+            QTest::qWait(2600); // what the action had scheduled goes by
+            ::kill(pid, SIGUSR2);
+            QTRY_VERIFY(QFileInfo(sim.link).isSymLink());
+            shown.clear();
+            act();
+            QVERIFY2(op.messages.size() == 1 && !w->link().PortOpen() &&
+                         (shown.startsWith("*0001SN=") || live::shownNumber(shown)),
+                     qPrintable(QString(name) + ": " + shown + " " + op.messageTexts().join(" | ")));
+        }
     }
 };
 
