@@ -37,21 +37,36 @@ QString textOf(QWidget* w) {
     return {};
 }
 
-// The Startup dialog's detection and OK, noting what it showed.
-void detectAtStart(test::ScriptedOperator& op, QString& report, QString& baud, QString& parity) {
-    op.dialogs.enqueue([&](QDialog& dialog) {
-        auto* detect = dialog.findChild<QAbstractButton*>("cmdStart");
-        auto* ok = dialog.findChild<QAbstractButton*>("CmdOK");
-        if (!detect || !ok) return int(QDialog::Rejected);
-        detect->click(); // runs the whole detection on the real clock
-        baud = textOf(dialog.findChild<QWidget*>("PnlBaudRate"));
-        parity = textOf(dialog.findChild<QWidget*>("PnlParity"));
-        report = textOf(dialog.findChild<QWidget*>("txtReport"));
-        if (!ok->isEnabled()) return int(QDialog::Rejected);
-        ok->click();
-        return int(QDialog::Accepted);
-    });
-}
+// The program on cvi-sim's loop through the real serial port, started with the Startup dialog's
+// detection and OK; what the dialog showed is kept.
+struct Started {
+    SimProcess sim;
+    QTemporaryDir folder;
+    QtRuntime runtime;
+    test::ScriptedOperator op;
+    CommandLine options;
+    std::unique_ptr<Program> program;
+    QString report, baud, parity;
+
+    bool start(const QStringList& simOptions) {
+        if (!sim.start(simOptions)) return false;
+        options = CommandLine::parse({"--com", "1=" + sim.link, "--no-splash"});
+        program = std::make_unique<Program>(options, runtime, op, folder.path());
+        op.dialogs.enqueue([this](QDialog& dialog) {
+            auto* detect = dialog.findChild<QAbstractButton*>("cmdStart");
+            auto* ok = dialog.findChild<QAbstractButton*>("CmdOK");
+            if (!detect || !ok) return int(QDialog::Rejected);
+            detect->click(); // runs the whole detection on the real clock
+            baud = textOf(dialog.findChild<QWidget*>("PnlBaudRate"));
+            parity = textOf(dialog.findChild<QWidget*>("PnlParity"));
+            report = textOf(dialog.findChild<QWidget*>("txtReport"));
+            if (!ok->isEnabled()) return int(QDialog::Rejected);
+            ok->click();
+            return int(QDialog::Accepted);
+        });
+        return program->start(false);
+    }
+};
 } // namespace
 
 class TestDetect : public QObject {
@@ -62,17 +77,10 @@ private slots:
     }
 
     void detectsEvenParityLoop() {
-        SimProcess sim;
-        QVERIFY(sim.start({"--baud", "4800", "--parity", "E", "--ids", "01,02,03"}));
-        QTemporaryDir folder;
-        QtRuntime runtime;
-        test::ScriptedOperator op;
-        CommandLine options = CommandLine::parse({"--com", "1=" + sim.link, "--no-splash"});
-        Program program(options, runtime, op, folder.path());
-
-        QString report, baud, parity;
-        detectAtStart(op, report, baud, parity);
-        QVERIFY(program.start(false));
+        Started s;
+        QVERIFY(s.start({"--baud", "4800", "--parity", "E", "--ids", "01,02,03"}));
+        auto& [sim, folder, runtime, op, options, started, report, baud, parity] = s;
+        Program& program = *started;
         QCOMPARE(op.dialogsRun.value(0), "frmSystemCheck");
         QCOMPARE(baud, "4800");
         QCOMPARE(parity, "Even");
@@ -130,16 +138,10 @@ private slots:
     }
 
     void liveWindowsAndReplug() {
-        SimProcess sim;
-        QVERIFY(sim.start({}));
-        QTemporaryDir folder;
-        QtRuntime runtime;
-        test::ScriptedOperator op;
-        CommandLine options = CommandLine::parse({"--com", "1=" + sim.link, "--no-splash"});
-        Program program(options, runtime, op, folder.path());
-        QString report, baud, parity;
-        detectAtStart(op, report, baud, parity);
-        QVERIFY(program.start(false));
+        Started s;
+        QVERIFY(s.start({}));
+        auto& [sim, folder, runtime, op, options, started, report, baud, parity] = s;
+        Program& program = *started;
         QCOMPARE(program.state().IDList, "010203");
         // Menu item, ID, window, panels, and the milliseconds it runs (a pass of the Sensor window
         // reads four values, a second each).
